@@ -1,0 +1,46 @@
+# Two entry points: `make run` starts the program, `make test` builds and runs every test.
+# Both install what they need first (scripts/bootstrap) and are quick the second time.
+JOBS ?= 2
+.PHONY: all bootstrap native sanitize windows run test test-native test-sanitize test-windows \
+        bench screenshot skin-sheet clean format
+
+all: native windows
+
+bootstrap:
+	@scripts/bootstrap
+
+native: bootstrap
+	cmake --preset native >/dev/null
+	cmake --build --preset native -j$(JOBS)
+
+sanitize: bootstrap
+	cmake --preset native-sanitize >/dev/null
+	cmake --build --preset native-sanitize -j$(JOBS)
+
+windows: bootstrap
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows -j$(JOBS)
+
+test-native: native
+	ctest --preset native
+
+test-sanitize: sanitize
+	ctest --preset native-sanitize
+
+test-windows: windows
+	scripts/wine-run --prepare
+	ctest --preset windows; status=$$?; scripts/wine-run --shutdown; exit $$status
+
+test: test-native test-sanitize test-windows
+
+run: native windows
+	@scripts/run
+
+bench: native
+	bench/run-benchmark
+
+clean:
+	rm -rf build
+
+format:
+	find src tests tools bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -1,0 +1,102 @@
+// Small non-copyable guards for what must be undone on every path: a DC obtained is
+// released, an object selected is selected back, an object created is deleted.
+#pragma once
+
+#include <windows.h>
+
+namespace tarnwick::platform {
+
+class NonCopyable {
+ protected:
+  NonCopyable() = default;
+  ~NonCopyable() = default;
+
+ public:
+  NonCopyable(const NonCopyable&) = delete;
+  NonCopyable& operator=(const NonCopyable&) = delete;
+};
+
+// GetDC / ReleaseDC.
+class ScopedGetDC : NonCopyable {
+ public:
+  explicit ScopedGetDC(HWND hwnd) : hwnd_(hwnd), hdc_(GetDC(hwnd)) {}
+  ~ScopedGetDC() {
+    if (hdc_) ReleaseDC(hwnd_, hdc_);
+  }
+  HDC get() const { return hdc_; }
+  operator HDC() const { return hdc_; }
+
+ private:
+  HWND hwnd_;
+  HDC hdc_;
+};
+
+// GetWindowDC / ReleaseDC.
+class ScopedWindowDC : NonCopyable {
+ public:
+  explicit ScopedWindowDC(HWND hwnd) : hwnd_(hwnd), hdc_(GetWindowDC(hwnd)) {}
+  ~ScopedWindowDC() {
+    if (hdc_) ReleaseDC(hwnd_, hdc_);
+  }
+  HDC get() const { return hdc_; }
+  operator HDC() const { return hdc_; }
+
+ private:
+  HWND hwnd_;
+  HDC hdc_;
+};
+
+// A device context we created (CreateDC / CreateCompatibleDC): DeleteDC.
+class ScopedCreatedDC : NonCopyable {
+ public:
+  explicit ScopedCreatedDC(HDC hdc) : hdc_(hdc) {}
+  ~ScopedCreatedDC() {
+    if (hdc_) DeleteDC(hdc_);
+  }
+  HDC get() const { return hdc_; }
+  operator HDC() const { return hdc_; }
+  HDC release() {
+    HDC h = hdc_;
+    hdc_ = nullptr;
+    return h;
+  }
+
+ private:
+  HDC hdc_;
+};
+
+// A GDI object we created: DeleteObject.
+template <typename Handle>
+class ScopedGdiObject : NonCopyable {
+ public:
+  explicit ScopedGdiObject(Handle handle) : handle_(handle) {}
+  ~ScopedGdiObject() {
+    if (handle_) DeleteObject(handle_);
+  }
+  Handle get() const { return handle_; }
+  operator Handle() const { return handle_; }
+  Handle release() {
+    Handle h = handle_;
+    handle_ = nullptr;
+    return h;
+  }
+
+ private:
+  Handle handle_;
+};
+
+// SelectObject, selected back on destruction.
+class ScopedSelectObject : NonCopyable {
+ public:
+  ScopedSelectObject(HDC hdc, HGDIOBJ object)
+      : hdc_(hdc), previous_(hdc && object ? SelectObject(hdc, object) : nullptr) {}
+  ~ScopedSelectObject() {
+    if (hdc_ && previous_) SelectObject(hdc_, previous_);
+  }
+
+ private:
+  HDC hdc_;
+  HGDIOBJ previous_;
+};
+
+}  // namespace tarnwick::platform

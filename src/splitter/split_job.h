@@ -1,0 +1,101 @@
+// The split job: reads a text file and writes its non-blank, space-trimmed lines into
+// numbered files 1.txt, 2.txt, ... of N lines each. Portable C++: the host (window or
+// command line) and the file system reach the job only through the interfaces below.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tarnwick {
+
+// Identity of an open file on its volume (device and inode, or volume serial and file
+// index): two paths name the same file exactly when their identities are equal.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t index_high = 0;
+  std::uint64_t index_low = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// A file open for reading. Read returns the number of bytes read (0 at the end), or -1
+// on failure with the system's reason in `error`.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  virtual std::int64_t Read(char* buffer, std::size_t capacity, std::string& error) = 0;
+  virtual FileIdentity Identity() const = 0;
+};
+
+// A file open for appending. Write writes all bytes or fails with the reason in `error`.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  virtual bool Write(const char* data, std::size_t size, std::string& error) = 0;
+  virtual bool Close(std::string& error) = 0;
+  virtual FileIdentity Identity() const = 0;
+};
+
+// File services of the platform. Paths are UTF-8; a failure returns null and the
+// system's reason in `error`.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  virtual std::unique_ptr<InputFile> OpenRead(const std::string& path, std::string& error) = 0;
+  // Opens for appending: a missing file is created, an existing one keeps its content.
+  virtual std::unique_ptr<OutputFile> OpenAppend(const std::string& path, std::string& error) = 0;
+};
+
+// The file services of the machine the program runs on (Win32 or POSIX).
+FileSystem& SystemFileSystem();
+
+// Why a job ended with an error.
+enum class SplitErrorKind {
+  kSourceOpen,      // the source could not be opened
+  kSourceRead,      // reading the source failed
+  kOutputWrite,     // an output file could not be opened, written or closed
+  kOutputIsSource,  // an output file is the source file itself
+  kCountOverflow,   // the file number or line count would pass 2,147,483,647
+};
+
+struct SplitError {
+  SplitErrorKind kind;
+  std::string path;    // the file concerned
+  std::string reason;  // the system's message (may be empty)
+};
+
+// What the job needs from its host, and when it asks (see RunSplit).
+class SplitHost {
+ public:
+  virtual ~SplitHost() = default;
+  virtual std::string SourcePath() = 0;    // raw text; the job trims spaces; read once
+  virtual std::string OutputFolder() = 0;  // raw text; the job trims spaces; read per file
+  virtual double LinesPerFile() = 0;       // read after every written line
+  virtual bool StopRequested() = 0;        // polled before every line read
+  virtual void PumpMessages() = 0;         // after each line that does not complete a file
+  virtual void JobStarted() = 0;
+  virtual void JobFinished() = 0;  // normal end of the source
+  virtual void JobStopped() = 0;   // a stop was seen
+  virtual void JobFailed(const SplitError& error) = 0;
+};
+
+// Live counters of a running job, readable by the host from inside PumpMessages.
+struct SplitProgress {
+  std::uint64_t bytes_read = 0;
+  std::int64_t lines_written = 0;
+  std::int32_t file_number = 0;
+};
+
+struct SplitOptions {
+  std::size_t read_buffer_size = 1u << 20;
+  std::size_t write_buffer_size = 1u << 18;
+  SplitProgress* progress = nullptr;  // updated while the job runs, when given
+};
+
+enum class SplitOutcome { kFinished, kStopped, kFailed };
+
+// Runs one job to its end; the host's Job* action matching the outcome has been called.
+SplitOutcome RunSplit(SplitHost& host, FileSystem& files, const SplitOptions& options = {});
+
+}  // namespace tarnwick
