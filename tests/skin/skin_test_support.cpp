@@ -27,22 +27,6 @@ bool IsDark(COLORREF c) {
   return GetRValue(c) < 0x80 && GetGValue(c) < 0x80 && GetBValue(c) < 0x80;
 }
 
-template <typename Test>
-Box BoxOf(const Pixels& pixels, Test test) {
-  Box box{pixels.width, pixels.height, -1, -1};
-  for (int y = 0; y < pixels.height; ++y) {
-    for (int x = 0; x < pixels.width; ++x) {
-      if (!test(pixels.at(x, y))) continue;
-      box.left = std::min(box.left, x);
-      box.top = std::min(box.top, y);
-      box.right = std::max(box.right, x);
-      box.bottom = std::max(box.bottom, y);
-    }
-  }
-  if (box.right < 0) return Box{};
-  return box;
-}
-
 }  // namespace
 
 void EnsureSkinImages() {
@@ -210,11 +194,11 @@ Pixels WindowPixels(HWND hwnd, int x, int y, int width, int height) {
 }
 
 Box DarkBox(const Pixels& pixels) {
-  return BoxOf(pixels, IsDark);
+  return BoxWhere(pixels, IsDark);
 }
 
 Box ColourBox(const Pixels& pixels, COLORREF colour) {
-  return BoxOf(pixels, [colour](COLORREF c) { return c == colour; });
+  return BoxWhere(pixels, [colour](COLORREF c) { return c == colour; });
 }
 
 int CountColour(const Pixels& pixels, COLORREF colour) {

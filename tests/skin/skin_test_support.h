@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -109,6 +110,20 @@ struct Box {
   int width() const { return right - left + 1; }
   int height() const { return bottom - top + 1; }
 };
+template <typename Test>
+Box BoxWhere(const Pixels& pixels, Test test) {
+  Box box{pixels.width, pixels.height, -1, -1};
+  for (int y = 0; y < pixels.height; ++y) {
+    for (int x = 0; x < pixels.width; ++x) {
+      if (!test(pixels.at(x, y))) continue;
+      box.left = std::min(box.left, x);
+      box.top = std::min(box.top, y);
+      box.right = std::max(box.right, x);
+      box.bottom = std::max(box.bottom, y);
+    }
+  }
+  return box.right < 0 ? Box{} : box;
+}
 Box DarkBox(const Pixels& pixels);  // every channel below 0x80
 Box ColourBox(const Pixels& pixels, COLORREF colour);
 int CountColour(const Pixels& pixels, COLORREF colour);
