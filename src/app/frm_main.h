@@ -1,0 +1,132 @@
+// frmMain: the program's only window. It is created from the layout table, raises the
+// events of its controls as the handlers below, and is the split job's host.
+//
+// The skin engine hooks in at three places, all in frm_main_handlers.cpp: Form_Load (first
+// action), Form_Unload (only action) and SetCommand2Caption (around the caption change).
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/layout.h"
+#include "controls/iframe.h"
+#include "platform/message_pump.h"
+#include "platform/property_bag.h"
+#include "splitter/split_job.h"
+
+namespace tarnwick::app {
+
+inline constexpr wchar_t kFormClassName[] = L"Form";
+inline constexpr wchar_t kSettingsApplication[] = L"Tarnwick";
+inline constexpr wchar_t kSettingsSection[] = L"设置";
+inline constexpr wchar_t kLinesPerFileKey[] = L"每个文件行数";
+inline constexpr wchar_t kStartCaption[] = L"开始处理";
+inline constexpr wchar_t kStopCaption[] = L"停止";
+
+struct FormOptions {
+  // Application name under which the settings store keeps "设置\每个文件行数".
+  std::wstring settings_application = kSettingsApplication;
+  // Starts a command line (the home-page link); the platform's command start by default.
+  std::function<bool(const std::wstring&)> start_command;
+  // Post WM_QUIT when the window is destroyed (the program's window does).
+  bool quit_on_destroy = true;
+};
+
+class frmMain final : private SplitHost {
+ public:
+  // Creates the window and its controls (hidden), then runs Form_Load. Null on failure.
+  static std::unique_ptr<frmMain> Create(const FormOptions& options = {});
+  ~frmMain() override;
+  frmMain(const frmMain&) = delete;
+  frmMain& operator=(const frmMain&) = delete;
+
+  HWND hWnd() const { return hwnd_; }
+  // A control's window by its layout name; null for Timer1 and unknown names.
+  HWND Control(std::wstring_view name) const;
+  controls::iFrame* Frame(std::wstring_view name) const;
+
+  bool Timer1Enabled() const { return timer1_enabled_; }
+  bool JobRunning() const { return job_running_; }
+  bool bStopRequested() const { return stop_requested_; }
+  // The stored description of a frame (its saved properties).
+  const platform::PropertyBag& FrameDescription(std::wstring_view name) const;
+
+ private:
+  explicit frmMain(const FormOptions& options);
+
+  // ---- Handlers (frm_main_handlers.cpp) ----
+  void Form_Load();
+  void Form_Unload();
+  void Command1_Click();
+  void Command2_Click();
+  void Command3_Click();
+  void Text1_Change();
+  void Timer1_Timer();
+  void Label7_Change();
+  void Label8_Click();
+  void StartJob();
+  void StopJob();
+  // Every caption change of Command2 goes through here (skin hook point).
+  void SetCommand2Caption(const std::wstring& caption);
+  void ShowLineTotal();
+  void DropFiles(HDROP drop);
+
+  // ---- SplitHost ----
+  std::string SourcePath() override;
+  std::string OutputFolder() override;
+  double LinesPerFile() override { return text1_value_; }
+  bool StopRequested() override { return stop_requested_; }
+  void PumpMessages() override;
+  void JobStarted() override;
+  void JobFinished() override;
+  void JobStopped() override;
+  void JobFailed(const SplitError& error) override;
+
+  // ---- Window host (frm_main.cpp) ----
+  static bool RegisterWindowClass();
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void CreateControls(const std::wstring& container, HWND parent);
+  HWND CreateControl(const ControlSpec& spec, HWND parent, int id);
+  void OnCommand(int id, int code);
+  LRESULT OnLabelColor(HDC hdc, HWND label);
+  LRESULT OnEditColor(HDC hdc, HWND edit, UINT message, WPARAM wParam, LPARAM lParam);
+  bool OnSetCursor(HWND target, UINT hit_test);
+  void OnClose();
+
+  std::wstring GetText(std::wstring_view name) const;
+  void SetText(std::wstring_view name, const std::wstring& text);
+  // Sets a label's caption, sizes the label to it and raises the label's change event.
+  void SetLabelCaption(std::wstring_view name, const std::wstring& caption);
+  void AutoSizeLabel(HWND label);
+  void SetTimer1Enabled(bool enabled);
+  void ShowMessage(const std::wstring& text, const std::wstring& title, bool error);
+  int Pixels(int twips) const;
+
+  FormOptions options_;
+  HWND hwnd_ = nullptr;
+  int dpi_ = 96;
+  HCURSOR link_cursor_ = nullptr;
+  std::map<std::wstring, HWND, std::less<>> controls_;
+  std::vector<std::wstring> names_by_id_;
+  std::map<std::wstring, platform::PropertyBag, std::less<>> frame_descriptions_;
+  HWND last_focus_ = nullptr;
+
+  // Window state of the controller.
+  bool stop_requested_ = false;  // bStopRequested
+  double text1_value_ = 0;       // numeric value of Text1, kept by Text1_Change
+  bool timer1_enabled_ = false;
+  bool job_running_ = false;
+  bool close_requested_ = false;  // the window closes when the running job has returned
+  SplitProgress progress_;
+  platform::ThrottledPump* pump_ = nullptr;
+};
+
+}  // namespace tarnwick::app

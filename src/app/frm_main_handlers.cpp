@@ -1,0 +1,261 @@
+// frmMain's event handlers and the split job's actions on the window.
+//
+// Skin engine hook points (the only three):
+//   Form_Load          - SkinForm(hWnd) as its first action;
+//   Form_Unload        - UnskinForm(hWnd) as its only action;
+//   SetCommand2Caption - UnskinForm before and SkinForm after the caption change.
+#include <exception>
+
+#include "app/frm_main.h"
+#include "app/maker_texts.h"
+#include "dialogs/file_dialog.h"
+#include "dialogs/folder_browser.h"
+#include "platform/settings_store.h"
+#include "platform/text_convert.h"
+#include "platform/ui_metrics.h"
+#include "splitter/text_value.h"
+
+namespace tarnwick::app {
+
+namespace {
+
+constexpr wchar_t kErrorTitle[] = L"错误";
+constexpr wchar_t kNoticeTitle[] = L"提示";
+constexpr wchar_t kLineTotalPrefix[] = L"总共处理行数：";
+constexpr wchar_t kSecondsSuffix[] = L" 秒";
+constexpr DWORD kOfnFileMustExist = 0x1000;
+
+double NumericValueOf(const std::wstring& text) {
+  return NumericValue(platform::WideToUtf8(text));
+}
+
+std::wstring RenderNumberW(double value) {
+  return platform::Utf8ToWide(RenderNumber(value));
+}
+
+std::wstring TrimSpacesW(const std::wstring& text) {
+  const std::size_t first = text.find_first_not_of(L' ');
+  if (first == std::wstring::npos) return L"";
+  return text.substr(first, text.find_last_not_of(L' ') - first + 1);
+}
+
+// The message for an error of the job: what failed and the file, then the system's reason.
+std::wstring DescribeSplitError(const SplitError& error) {
+  const wchar_t* prefix = L"";
+  switch (error.kind) {
+    case SplitErrorKind::kSourceOpen:
+      prefix = L"无法打开源文件：";
+      break;
+    case SplitErrorKind::kSourceRead:
+      prefix = L"读取源文件失败：";
+      break;
+    case SplitErrorKind::kOutputWrite:
+      prefix = L"无法写入输出文件：";
+      break;
+    case SplitErrorKind::kOutputIsSource:
+      prefix = L"输出文件不能是源文件：";
+      break;
+    case SplitErrorKind::kCountOverflow:
+      prefix = L"文件数或行数超出上限：";
+      break;
+  }
+  std::wstring text = prefix + platform::Utf8ToWide(error.path);
+  if (!error.reason.empty()) text += L"\n" + platform::Utf8ToWide(error.reason);
+  return text;
+}
+
+}  // namespace
+
+// ---- Window load and unload ----
+
+void frmMain::Form_Load() {
+  // Skin hook: SkinForm(hWnd()) goes here, before Text1 is filled.
+  try {
+    const std::wstring stored = platform::GetSetting(options_.settings_application,
+                                                     kSettingsSection, kLinesPerFileKey, L"1000");
+    SetText(L"Text1", RenderNumberW(NumericValueOf(stored)));
+  } catch (...) {
+    // A setting that cannot be read leaves Text1 as it is.
+  }
+}
+
+void frmMain::Form_Unload() {
+  // Skin hook: UnskinForm(hWnd()) goes here, as the only action.
+}
+
+// ---- Command2: Start and Stop ----
+
+void frmMain::SetCommand2Caption(const std::wstring& caption) {
+  // Skin hook: UnskinForm(hWnd()) before and SkinForm(hWnd()) after the change.
+  if (HWND button = Control(L"Command2")) SetWindowTextW(button, caption.c_str());
+}
+
+void frmMain::Command2_Click() {
+  if (GetText(L"Command2") == kStartCaption) {
+    StartJob();
+  } else {
+    StopJob();
+  }
+}
+
+void frmMain::StartJob() {
+  // A Start processed after a Stop, while the stopped job is still on its way out.
+  if (job_running_) return;
+  if (NumericValueOf(GetText(L"Text1")) == 0) SetText(L"Text1", L"1000");
+  if (TrimSpacesW(GetText(L"Text4")).empty()) {
+    ShowMessage(L"请先选择需要处理的文件！", kErrorTitle, true);
+    return;
+  }
+  if (TrimSpacesW(GetText(L"Text2")).empty()) {
+    ShowMessage(L"请先选择用于保存分割后的文件目录！", kErrorTitle, true);
+    return;
+  }
+  SetCommand2Caption(kStopCaption);
+  progress_ = SplitProgress{};
+  SetLabelCaption(L"Label7", std::wstring(kLineTotalPrefix) + L"0");
+  SetLabelCaption(L"Label6", std::wstring(L"0") + kSecondsSuffix);
+  stop_requested_ = false;
+
+  platform::ThrottledPump pump(hwnd_);
+  pump_ = &pump;
+  job_running_ = true;
+  SplitOptions split_options;
+  split_options.progress = &progress_;
+  try {
+    RunSplit(*this, SystemFileSystem(), split_options);
+  } catch (const std::exception& failure) {
+    // The job could not go on (out of memory, for example): end as a failed job does.
+    SetTimer1Enabled(false);
+    ShowLineTotal();
+    SetCommand2Caption(kStartCaption);
+    ShowMessage(platform::Utf8ToWide(failure.what()), kErrorTitle, true);
+  }
+  job_running_ = false;
+  pump_ = nullptr;
+  pump.RepostQuit();
+  if (close_requested_ && hwnd_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+}
+
+void frmMain::StopJob() {
+  stop_requested_ = true;
+  SetCommand2Caption(kStartCaption);
+}
+
+// ---- The job's actions on the window ----
+
+void frmMain::JobStarted() {
+  SetTimer1Enabled(true);
+}
+
+void frmMain::JobFinished() {
+  SetTimer1Enabled(false);
+  ShowLineTotal();
+  SetCommand2Caption(kStartCaption);
+  if (!close_requested_) ShowMessage(L"转换处理完成！", kNoticeTitle, false);
+}
+
+void frmMain::JobStopped() {
+  SetTimer1Enabled(false);
+  ShowLineTotal();
+}
+
+void frmMain::JobFailed(const SplitError& error) {
+  SetTimer1Enabled(false);
+  ShowLineTotal();
+  SetCommand2Caption(kStartCaption);
+  ShowMessage(DescribeSplitError(error), kErrorTitle, true);
+}
+
+void frmMain::ShowLineTotal() {
+  SetLabelCaption(L"Label7", kLineTotalPrefix + std::to_wstring(progress_.lines_written));
+}
+
+// ---- Other controls ----
+
+void frmMain::Command1_Click() {
+  std::wstring filename;
+  try {
+    dialogs::cFileDialog dialog;
+    dialog.Filter(L"文本文件(*.TXT)|*.txt");
+    dialog.Flags(kOfnFileMustExist);
+    dialog.hWnd(hwnd_);
+    dialog.CancelError(true);
+    dialog.ShowOpen();
+    filename = dialog.Filename();
+  } catch (...) {
+    // Cancelled or failed: no file chosen.
+  }
+  if (!filename.empty()) SetText(L"Text4", filename);
+}
+
+void frmMain::Command3_Click() {
+  std::wstring folder;
+  try {
+    folder = modCommon::BrowseForFolder(hwnd_, L"请选择一个目录.");
+  } catch (...) {
+    // A failing picker leaves the folder as it is.
+  }
+  if (!folder.empty()) SetText(L"Text2", folder);
+}
+
+void frmMain::Text1_Change() {
+  const std::wstring text = GetText(L"Text1");
+  text1_value_ = NumericValueOf(text);
+  try {
+    platform::SaveSetting(options_.settings_application, kSettingsSection, kLinesPerFileKey,
+                          TrimSpacesW(text));
+  } catch (...) {
+    // A setting that cannot be stored is lost.
+  }
+}
+
+void frmMain::Timer1_Timer() {
+  SetLabelCaption(L"Label6",
+                  RenderNumberW(NumericValueOf(GetText(L"Label6")) + 1) + kSecondsSuffix);
+  ShowLineTotal();
+}
+
+void frmMain::Label7_Change() {
+  HWND label = Control(L"Label7");
+  HWND frame = Control(L"iFrame5");
+  RECT frame_client{}, label_bounds{};
+  if (!GetClientRect(frame, &frame_client) || !GetWindowRect(label, &label_bounds)) return;
+  MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&label_bounds), 2);
+  const int label_width = label_bounds.right - label_bounds.left;
+  const int left = frame_client.right - label_width - Pixels(60);
+  SetWindowPos(label, nullptr, left, label_bounds.top, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(frame, nullptr, TRUE);
+}
+
+void frmMain::Label8_Click() {
+  try {
+    options_.start_command(std::wstring(L"explorer.exe ") + maker::kHomePage);
+  } catch (...) {
+    // A failing start of the home page is silent.
+  }
+}
+
+// A file dropped onto the window becomes the source, a folder the output folder.
+void frmMain::DropFiles(HDROP drop) {
+  bool file_set = false;
+  bool folder_set = false;
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count && !(file_set && folder_set); ++i) {
+    const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+    std::wstring path(length + 1, L'\0');
+    path.resize(DragQueryFileW(drop, i, path.data(), length + 1));
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) continue;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (!folder_set) SetText(L"Text2", path);
+      folder_set = true;
+    } else {
+      if (!file_set) SetText(L"Text4", path);
+      file_set = true;
+    }
+  }
+  DragFinish(drop);
+}
+
+}  // namespace tarnwick::app

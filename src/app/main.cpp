@@ -1,0 +1,22 @@
+// The program: the main window and its message loop.
+#include <windows.h>
+#include <objbase.h>
+
+#include "app/frm_main.h"
+#include "platform/message_pump.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
+  // The shell's dialogs expect a single-threaded apartment.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  int exit_code = 1;
+  {
+    auto form = tarnwick::app::frmMain::Create();
+    if (form) {
+      ShowWindow(form->hWnd(), show_command);
+      UpdateWindow(form->hWnd());
+      exit_code = tarnwick::platform::RunMessageLoop(form->hWnd());
+    }
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return exit_code;
+}
