@@ -16,12 +16,18 @@ namespace skin_painter_test {
 namespace {
 
 constexpr wchar_t kHostClass[] = L"SkinPainterTestHost";
-// An out-of-the-way corner of the 1280 x 1024 test display, so that windows of other test
-// programs sharing the display are unlikely to cover it.
-constexpr int kHostX = 940;
-constexpr int kHostY = 600;
 constexpr int kHostWidth = 320;
 constexpr int kHostHeight = 400;
+
+// The bottom-right corner of the screen as the system reports it now (Wine's screen size
+// can differ from the X display's), out of the way of windows of other test programs that
+// share the display. Pixels outside the screen cannot be read back.
+POINT HostPosition() {
+  const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+  const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+  return POINT{std::max(0, screenWidth - kHostWidth - 10),
+               std::max(0, screenHeight - kHostHeight - 10)};
+}
 
 bool IsDark(COLORREF c) {
   return GetRValue(c) < 0x80 && GetGValue(c) < 0x80 && GetBValue(c) < 0x80;
@@ -59,9 +65,11 @@ void RegisterPlainClass(const wchar_t* name) {
 HWND Host() {
   static HWND host = [] {
     RegisterPlainClass(kHostClass);
-    HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, kHostClass, L"skin painter tests",
-                                WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, kHostX, kHostY, kHostWidth,
-                                kHostHeight, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    const POINT position = HostPosition();
+    HWND hwnd =
+        CreateWindowExW(WS_EX_TOPMOST, kHostClass, L"skin painter tests",
+                        WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, position.x, position.y, kHostWidth,
+                        kHostHeight, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     SetForegroundWindow(hwnd);
     Pump();
     return hwnd;
@@ -151,7 +159,8 @@ void Pump() {
 
 void Settle() {
   HWND host = Host();
-  SetWindowPos(host, HWND_TOPMOST, kHostX, kHostY, kHostWidth, kHostHeight, SWP_SHOWWINDOW);
+  const POINT position = HostPosition();
+  SetWindowPos(host, HWND_TOPMOST, position.x, position.y, kHostWidth, kHostHeight, SWP_SHOWWINDOW);
   RedrawWindow(host, nullptr, nullptr,
                RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
   Pump();
