@@ -55,9 +55,14 @@ void RegisterTestClasses() {
 
 TestForm::TestForm(const wchar_t* className) {
   RegisterTestClasses();
-  hwnd_ = CreateWindowExW(WS_EX_TOPMOST, className, L"handler test",
-                          WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, kX, kY, kWidth, kHeight, nullptr,
-                          nullptr, GetModuleHandleW(nullptr), nullptr);
+  // Shown without activation: destroying an active window can make Wine wait seconds for
+  // the X server's focus change.
+  const int x = std::max(0, GetSystemMetrics(SM_CXSCREEN) - kWidth - 10);
+  const int y = std::max(0, GetSystemMetrics(SM_CYSCREEN) - kHeight - 10);
+  hwnd_ = CreateWindowExW(WS_EX_TOPMOST, className, L"handler test", WS_POPUP | WS_CLIPCHILDREN,
+                          x, y, kWidth, kHeight, nullptr, nullptr, GetModuleHandleW(nullptr),
+                          nullptr);
+  ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
 }
 
 TestForm::~TestForm() {
@@ -91,7 +96,7 @@ void Settle(HWND hwnd) {
 }
 
 void MoveCursorAway() {
-  SetCursorPos(1270, 10);
+  SetCursorPos(0, 0);
 }
 
 void MoveCursorTo(HWND hwnd, int x, int y) {

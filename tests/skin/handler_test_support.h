@@ -17,12 +17,11 @@ void RegisterTestClasses();
 // controls). Safe to call more than once.
 void RegisterProcClass(const wchar_t* name, WNDPROC procedure);
 
-// A visible, topmost top-level form of a container class in a corner of the display that
-// other test programs do not use. Unskinned and destroyed with the object.
+// A visible, topmost top-level form of a container class in the bottom right corner of the
+// screen (pixels can only be read back from windows on the screen). Unskinned and
+// destroyed with the object.
 class TestForm {
  public:
-  static constexpr int kX = 20;
-  static constexpr int kY = 660;
   static constexpr int kWidth = 400;
   static constexpr int kHeight = 340;
 
