@@ -39,6 +39,11 @@ run: native windows
 bench: native
 	bench/run-benchmark
 
+skin-sheet: bootstrap
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows --target skin-images -j$(JOBS)
+	scripts/skin-sheet
+
 clean:
 	rm -rf build
 

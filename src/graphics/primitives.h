@@ -40,13 +40,12 @@ std::wstring GetClassNameText(HWND hwnd);  // never throws; empty when unreadabl
 std::wstring GetWindowCaption(HWND hwnd);
 int DrawCaptionText(HDC hdc, const std::wstring& text, std::int32_t x, std::int32_t y,
                     std::int32_t width, std::int32_t height, UINT format);
-int FillColorRect(HDC hdc, std::int32_t x, std::int32_t y, std::int32_t width,
-                  std::int32_t height, COLORREF colour);
+int FillColorRect(HDC hdc, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                  COLORREF colour);
 BOOL GetWindowBounds(HWND hwnd, WindowBounds& bounds);
-BOOL DrawFocusBox(HDC hdc, std::int32_t x, std::int32_t y, std::int32_t width,
-                  std::int32_t height);
-int FrameColorRect(HDC hdc, std::int32_t x, std::int32_t y, std::int32_t width,
-                   std::int32_t height, COLORREF colour);
+BOOL DrawFocusBox(HDC hdc, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);
+int FrameColorRect(HDC hdc, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                   COLORREF colour);
 int GetFrameMetrics(HWND hwnd, std::int32_t& borderX, std::int32_t& borderY);
 std::int16_t GetLowWord(std::int32_t value);
 std::int16_t GetHighWord(std::int32_t value);

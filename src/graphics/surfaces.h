@@ -13,10 +13,30 @@ using OleColor = std::uint32_t;
 constexpr OleColor kKeyMagenta = 0xFF00FF;
 
 // A memory DC with a width x height display-compatible bitmap selected; 0 on failure.
-// The caller releases it with DeleteDC (which releases its bitmap; see DeleteSurface).
+// The caller releases it with DeleteSurface: a plain DeleteDC would leave its bitmap behind.
 HDC CreateSurface(std::int32_t width, std::int32_t height);
-// Releases a surface made by CreateSurface, its bitmap included.
+// Releases a surface made by CreateSurface, its bitmap included. 0 is ignored.
 void DeleteSurface(HDC surface);
+
+// Owns a surface for one scope: CreateSurface on construction, DeleteSurface on destruction.
+class ScopedSurface {
+ public:
+  ScopedSurface(std::int32_t width, std::int32_t height) : surface_(CreateSurface(width, height)) {}
+  ~ScopedSurface() { DeleteSurface(surface_); }
+  ScopedSurface(const ScopedSurface&) = delete;
+  ScopedSurface& operator=(const ScopedSurface&) = delete;
+  HDC get() const { return surface_; }
+  operator HDC() const { return surface_; }
+  // Hands the surface over to the caller, who then releases it with DeleteSurface.
+  HDC release() {
+    HDC surface = surface_;
+    surface_ = nullptr;
+    return surface;
+  }
+
+ private:
+  HDC surface_;
+};
 
 // Scales the source cell onto the destination rectangle keeping corners and borders
 // (margins left, top, right, bottom). 0 when nothing was drawn; the final BitBlt's result

@@ -99,4 +99,27 @@ class ScopedSelectObject : NonCopyable {
   HGDIOBJ previous_;
 };
 
+// SelectPalette (as a background palette or not) and RealizePalette; the previous palette is
+// selected back and realized on destruction, forced to the background as asked.
+class ScopedSelectPalette : NonCopyable {
+ public:
+  ScopedSelectPalette(HDC hdc, HPALETTE palette, BOOL forceBackground, BOOL restoreForceBackground)
+      : hdc_(hdc),
+        previous_(hdc && palette ? SelectPalette(hdc, palette, forceBackground) : nullptr),
+        restoreForceBackground_(restoreForceBackground) {
+    if (previous_) RealizePalette(hdc_);
+  }
+  ~ScopedSelectPalette() {
+    if (hdc_ && previous_) {
+      SelectPalette(hdc_, previous_, restoreForceBackground_);
+      RealizePalette(hdc_);
+    }
+  }
+
+ private:
+  HDC hdc_;
+  HPALETTE previous_;
+  BOOL restoreForceBackground_;
+};
+
 }  // namespace tarnwick::platform
