@@ -25,8 +25,9 @@ HDC OpenDisplayDC() {
   return CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
 }
 
-// One piece of a nine-grid: copied 1:1 when the sizes agree, stretched otherwise.
+// One piece of a nine-grid: whether it is drawn, where it comes from and where it goes.
 struct Piece {
+  bool drawn;
   std::int32_t sx, sy, sw, sh;
   std::int32_t dx, dy, dw, dh;
 };
@@ -88,29 +89,23 @@ int StretchNineGrid(HDC dst, std::int32_t dx, std::int32_t dy, std::int32_t dw, 
   if (left <= 0 && top <= 0 && right <= 0 && bottom <= 0) {
     StretchBlt(temporary, 0, 0, dw, dh, src, srcMiddleX, srcMiddleY, plainW, plainH, SRCCOPY);
   } else {
+    // In drawing order: the corners copied 1:1, then the edges and the centre stretched.
+    // Each: drawn when, source x, y, w, h, then x, y, w, h in the temporary surface.
+    const bool l = left > 0, t = top > 0, r = right > 0, b = bottom > 0;
     const Piece pieces[] = {
-        {sx, sy, left, top, 0, 0, left, top},                                      // top-left
-        {srcRight, sy, right, top, dstRight, 0, right, top},                       // top-right
-        {sx, srcBottom, left, bottom, 0, dstBottom, left, bottom},                 // bottom-left
-        {srcRight, srcBottom, right, bottom, dstRight, dstBottom, right, bottom},  // bottom-right
-        {sx, srcMiddleY, left, srcMiddleH, 0, top, left, dstMiddleH},              // left edge
-        {srcRight, srcMiddleY, right, srcMiddleH, dstRight, top, right, dstMiddleH},  // right
-        {srcMiddleX, sy, srcMiddleW, top, left, 0, dstMiddleW, top},                  // top edge
-        {srcMiddleX, srcBottom, srcMiddleW, bottom, left, dstBottom, dstMiddleW, bottom},  // bottom
-        {srcMiddleX, srcMiddleY, srcMiddleW, srcMiddleH, left, top, dstMiddleW, dstMiddleH},
+        {l && t, sx, sy, left, top, 0, 0, left, top},                       // top-left
+        {r && t, srcRight, sy, right, top, dstRight, 0, right, top},        // top-right
+        {l && b, sx, srcBottom, left, bottom, 0, dstBottom, left, bottom},  // bottom-left
+        {r && b, srcRight, srcBottom, right, bottom, dstRight, dstBottom, right, bottom},
+        {l, sx, srcMiddleY, left, srcMiddleH, 0, top, left, dstMiddleH},                 // left
+        {r, srcRight, srcMiddleY, right, srcMiddleH, dstRight, top, right, dstMiddleH},  // right
+        {t, srcMiddleX, sy, srcMiddleW, top, left, 0, dstMiddleW, top},                  // top
+        {b, srcMiddleX, srcBottom, srcMiddleW, bottom, left, dstBottom, dstMiddleW, bottom},
+        {true, srcMiddleX, srcMiddleY, srcMiddleW, srcMiddleH, left, top, dstMiddleW, dstMiddleH},
     };
-    const bool drawn[] = {left > 0 && top > 0,
-                          right > 0 && top > 0,
-                          left > 0 && bottom > 0,
-                          right > 0 && bottom > 0,
-                          left > 0,
-                          right > 0,
-                          top > 0,
-                          bottom > 0,
-                          true};
     for (int i = 0; i < 9; ++i) {
-      if (!drawn[i]) continue;
       const Piece& p = pieces[i];
+      if (!p.drawn) continue;
       if (i < 4) {
         BitBlt(temporary, p.dx, p.dy, p.dw, p.dh, src, p.sx, p.sy, SRCCOPY);
       } else {

