@@ -9,7 +9,6 @@
 #include "graphics/primitives.h"
 #include "graphics/surfaces.h"
 #include "platform/gdi_guards.h"
-#include "skin/painter_internal.h"
 #include "skin/skin_engine.h"
 
 namespace modSkinner {

@@ -5,7 +5,6 @@
 #include "graphics/primitives.h"
 #include "graphics/surfaces.h"
 #include "platform/gdi_guards.h"
-#include "skin/painter_internal.h"
 #include "skin/skin_engine.h"
 
 namespace modSkinner {
@@ -92,8 +91,9 @@ int PaintCheckBox(HWND hwnd, std::int32_t state, bool force) {
     FrameColorRect(surface, 0, 0, cx, cy, kFrameDisabled);
   }
   if (check == kChecked) BlitGlyphCentred(surface, 0, 0, cx, cy, kCheckMark, enabled);
-  if (check == kIndeterminateCheck)
+  if (check == kIndeterminateCheck) {
     BlitGlyphCentred(surface, 0, 0, cx, cy, kIndeterminate, enabled);
+  }
   BitBlt(windowDC, 0, top, cx, cy, surface, 0, 0, SRCCOPY);
   return 1;
 }
