@@ -13,6 +13,7 @@
 #include "platform/settings_store.h"
 #include "platform/text_convert.h"
 #include "platform/ui_metrics.h"
+#include "skin/skin_engine.h"
 #include "splitter/text_value.h"
 
 namespace tarnwick::app {
@@ -69,7 +70,7 @@ std::wstring DescribeSplitError(const SplitError& error) {
 // ---- Window load and unload ----
 
 void frmMain::Form_Load() {
-  // Skin hook: SkinForm(hWnd()) goes here, before Text1 is filled.
+  modSkinner::SkinForm(hwnd_);
   try {
     const std::wstring stored = platform::GetSetting(options_.settings_application,
                                                      kSettingsSection, kLinesPerFileKey, L"1000");
@@ -79,15 +80,15 @@ void frmMain::Form_Load() {
   }
 }
 
-void frmMain::Form_Unload() {
-  // Skin hook: UnskinForm(hWnd()) goes here, as the only action.
-}
+void frmMain::Form_Unload() { modSkinner::UnskinForm(hwnd_); }
 
 // ---- Command2: Start and Stop ----
 
 void frmMain::SetCommand2Caption(const std::wstring& caption) {
-  // Skin hook: UnskinForm(hWnd()) before and SkinForm(hWnd()) after the change.
+  // The button's faces are rendered at attach: detach, change, attach again.
+  modSkinner::UnskinForm(hwnd_);
   if (HWND button = Control(L"Command2")) SetWindowTextW(button, caption.c_str());
+  modSkinner::SkinForm(hwnd_);
 }
 
 void frmMain::Command2_Click() {
