@@ -206,6 +206,15 @@ Box DarkBox(const Pixels& pixels) {
   return BoxWhere(pixels, IsDark);
 }
 
+bool AnyDark(const Pixels& pixels, int left, int top, int right, int bottom) {
+  for (int y = std::max(top, 0); y <= std::min(bottom, pixels.height - 1); ++y) {
+    for (int x = std::max(left, 0); x <= std::min(right, pixels.width - 1); ++x) {
+      if (IsDark(pixels.at(x, y))) return true;
+    }
+  }
+  return false;
+}
+
 Box ColourBox(const Pixels& pixels, COLORREF colour) {
   return BoxWhere(pixels, [colour](COLORREF c) { return c == colour; });
 }

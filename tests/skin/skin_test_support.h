@@ -124,7 +124,10 @@ Box BoxWhere(const Pixels& pixels, Test test) {
   }
   return box.right < 0 ? Box{} : box;
 }
-Box DarkBox(const Pixels& pixels);  // every channel below 0x80
+Box DarkBox(const Pixels& pixels);
+// True when a pixel of the rectangle (inclusive bounds) is dark: every channel below 0x80.
+bool AnyDark(const Pixels& pixels, int left, int top, int right,
+             int bottom);  // every channel below 0x80
 Box ColourBox(const Pixels& pixels, COLORREF colour);
 int CountColour(const Pixels& pixels, COLORREF colour);
 

@@ -94,14 +94,6 @@ TEST(ClassifyWindow, UnreadableClassNameIsOther) {
   EXPECT_EQ(modSkinner::ClassifyWindowNoAlloc(nullptr), ControlKind::KindOther);
 }
 
-TEST(ClassifyLowerClassName, ExactNamesOnlyExceptTheGridPrefix) {
-  EXPECT_EQ(modSkinner::ClassifyLowerClassName(L"thunderrt6checkbox"), ControlKind::KindCheck);
-  EXPECT_EQ(modSkinner::ClassifyLowerClassName(L"thunderrt6checkbo"), ControlKind::KindOther);
-  EXPECT_EQ(modSkinner::ClassifyLowerClassName(L"apexgri"), ControlKind::KindOther);
-  EXPECT_EQ(modSkinner::ClassifyLowerClassName(L"apexgrid"), ControlKind::KindGrid);
-  EXPECT_EQ(modSkinner::ClassifyLowerClassName(L""), ControlKind::KindOther);
-}
-
 TEST(SkinProperties, AbsentReadsZeroAndPointerSizedValuesRoundTrip) {
   HWND hwnd = CreateOfClass(L"Static");
   ASSERT_NE(hwnd, nullptr);
@@ -125,14 +117,6 @@ TEST(SkinProperties, AbsentReadsZeroAndPointerSizedValuesRoundTrip) {
   modSkinner::RemoveSkinProp(hwnd, modSkinner::prop::HMINDEX);
   modSkinner::RemoveSkinProp(hwnd, modSkinner::prop::HDC_[3]);
   DestroyWindow(hwnd);
-}
-
-TEST(EngineState, OneInstancePerProcess) {
-  modSkinner::EngineState& first = modSkinner::Engine();
-  first.SkinnedCount = 7;
-  EXPECT_EQ(&first, &modSkinner::Engine());
-  EXPECT_EQ(modSkinner::Engine().SkinnedCount, 7);
-  first.SkinnedCount = 0;
 }
 
 }  // namespace
