@@ -39,6 +39,10 @@ run: native windows
 bench: native
 	bench/run-benchmark
 
+# PNGs of the skinned window, its states and the gallery of controls, in docs/screenshots/.
+screenshot: windows
+	scripts/screenshot-skin
+
 skin-sheet: bootstrap
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows --target skin-images -j$(JOBS)
