@@ -26,6 +26,8 @@ class InputFile {
   virtual ~InputFile() = default;
   virtual std::int64_t Read(char* buffer, std::size_t capacity, std::string& error) = 0;
   virtual FileIdentity Identity() const = 0;
+  // Size in bytes when known (for progress displays), otherwise -1.
+  virtual std::int64_t Size() const { return -1; }
 };
 
 // A file open for appending. Write writes all bytes or fails with the reason in `error`.
@@ -47,8 +49,17 @@ class FileSystem {
   virtual std::unique_ptr<OutputFile> OpenAppend(const std::string& path, std::string& error) = 0;
 };
 
-// The file services of the machine the program runs on (Win32 or POSIX).
+// The file services of the machine the program runs on (Win32 or POSIX). Thread-safe,
+// lives for the whole program. On Windows UTF-8 paths are converted to UTF-16 and the
+// reasons come from the system's message table, converted to UTF-8.
 FileSystem& SystemFileSystem();
+
+// Separator placed between the output folder and the file name.
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
 
 // Why a job ended with an error.
 enum class SplitErrorKind {
@@ -82,15 +93,22 @@ class SplitHost {
 
 // Live counters of a running job, readable by the host from inside PumpMessages.
 struct SplitProgress {
-  std::uint64_t bytes_read = 0;
-  std::int64_t lines_written = 0;
-  std::int32_t file_number = 0;
+  std::uint64_t bytes_read = 0;    // source bytes read so far
+  std::int64_t lines_written = 0;  // lines written over the whole job
+  std::int32_t file_number = 0;    // number of the current output file (0 before the first)
+  std::int64_t source_size = -1;   // size of the source when known, otherwise -1
 };
 
 struct SplitOptions {
-  std::size_t read_buffer_size = 1u << 20;
-  std::size_t write_buffer_size = 1u << 18;
+  std::size_t read_buffer_size = 1u << 20;   // bytes per source read (at least 1)
+  std::size_t write_buffer_size = 1u << 19;  // output bytes gathered before a write (at least 1)
+  // Reads ahead and writes behind on a helper thread (two buffers each way then), so file
+  // transfers overlap the work on the lines. The host is only ever called on the thread
+  // that runs the job.
+  bool background_io = true;
   SplitProgress* progress = nullptr;  // updated while the job runs, when given
+  // Largest file number and largest line count of one file; lowered only by tests.
+  std::int32_t count_limit = 2147483647;
 };
 
 enum class SplitOutcome { kFinished, kStopped, kFailed };

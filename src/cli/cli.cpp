@@ -1,0 +1,265 @@
+// tarnwick-split: parses the arguments, runs the split job with a progress line on a
+// terminal, and turns the outcome into a message and an exit status.
+#include "cli/cli.h"
+
+#include <chrono>
+#include <cstdio>
+#include <optional>
+
+#include "cli/interrupt.h"
+
+#ifndef TARNWICK_VERSION
+#define TARNWICK_VERSION "unknown"
+#endif
+
+namespace tarnwick::cli {
+namespace {
+
+constexpr std::string_view kProgram = "tarnwick-split";
+constexpr std::int32_t kDefaultLines = 1000;
+
+// The usage line, with a line break.
+std::string UsageLine() {
+  return "usage: tarnwick-split [-l N] [-q] SOURCE DIR\n";
+}
+
+// The --help text.
+std::string HelpText() {
+  const std::string sep(1, kPathSeparator);
+  return UsageLine() + "\n" + "Splits SOURCE into DIR" + sep + "1.txt, DIR" + sep +
+         "2.txt, ... of N lines each. A line ends at CR or\n"
+         "CR LF; spaces at both ends of a line are removed, blank lines are dropped, every\n"
+         "line is written with CR LF, and files that exist already are appended to. A new\n"
+         "file is started after every N lines, so the last file may be empty.\n"
+         "\n"
+         "  -l N        lines per file, a whole number from 1 to 2147483647 (default 1000)\n"
+         "  -q          no progress line (it is shown only when stderr is a terminal)\n"
+         "  --help      show this help and exit\n"
+         "  --version   show the version and exit\n"
+         "\n"
+         "Exit status: 0 done, 1 error, 2 usage error, 130 stopped by Ctrl-C (the files\n"
+         "written so far are kept).\n";
+}
+
+// A whole number from 1 to 2147483647 written in decimal digits only, or nothing.
+std::optional<std::int32_t> ParseLineCount(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  std::int64_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+    if (value > 2147483647) return std::nullopt;
+  }
+  if (value < 1) return std::nullopt;
+  return static_cast<std::int32_t>(value);
+}
+
+// Bytes as a short human-readable figure, e.g. "512.0 MiB".
+std::string FormatBytes(double bytes) {
+  static constexpr const char* kUnits[] = {"B", "KiB", "MiB", "GiB", "TiB"};
+  int unit = 0;
+  while (bytes >= 1024.0 && unit < 4) {
+    bytes /= 1024.0;
+    ++unit;
+  }
+  char text[32];
+  std::snprintf(text, sizeof(text), unit == 0 ? "%.0f %s" : "%.1f %s", bytes, kUnits[unit]);
+  return text;
+}
+
+// The progress line on stderr: redrawn at most four times a second, and only when the job
+// has read more since the last look, so a poll per line costs one comparison.
+class ProgressLine {
+ public:
+  ProgressLine(Console& console, const SplitProgress& progress)
+      : console_(console), progress_(progress), start_(Clock::now()), last_draw_(start_) {}
+
+  // Redraws the line when it is due.
+  void Poll() {
+    if (progress_.bytes_read == polled_bytes_) return;
+    polled_bytes_ = progress_.bytes_read;
+    const Clock::time_point now = Clock::now();
+    if (now - last_draw_ >= std::chrono::milliseconds(250)) Draw(now);
+  }
+
+  // Draws the final figures and ends the line, if it was ever shown.
+  void Finish() {
+    if (width_ == 0) return;
+    Draw(Clock::now());
+    console_.Err("\n");
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  void Draw(Clock::time_point now) {
+    last_draw_ = now;
+    const double seconds = std::chrono::duration<double>(now - start_).count();
+    std::string line = std::string(kProgram) + ": " + FormatBytes(progress_.bytes_read);
+    if (progress_.source_size > 0) {
+      const double percent = 100.0 * progress_.bytes_read / progress_.source_size;
+      char figure[16];
+      std::snprintf(figure, sizeof(figure), " (%.0f%%)", percent);
+      line += " of " + FormatBytes(progress_.source_size) + figure;
+    }
+    line += ", " + std::to_string(progress_.lines_written) + " lines, " +
+            std::to_string(progress_.file_number) + " files";
+    if (seconds > 0) line += ", " + FormatBytes(progress_.bytes_read / seconds) + "/s";
+    // Pad over the rest of a longer previous line; no terminal control sequences needed.
+    const std::size_t length = line.size();
+    if (length < width_) line.append(width_ - length, ' ');
+    width_ = length;
+    console_.Err("\r" + line);
+  }
+
+  Console& console_;
+  const SplitProgress& progress_;
+  Clock::time_point start_;
+  Clock::time_point last_draw_;
+  std::uint64_t polled_bytes_ = 0;
+  std::size_t width_ = 0;
+};
+
+// The job's host: fixed paths and line count, Ctrl-C as the stop flag, the progress line
+// as the message pump.
+class CliHost final : public SplitHost {
+ public:
+  CliHost(std::string source, std::string folder, std::int32_t lines, ProgressLine* progress)
+      : source_(std::move(source)),
+        folder_(std::move(folder)),
+        lines_(lines),
+        progress_(progress) {}
+
+  std::string SourcePath() override { return source_; }
+  std::string OutputFolder() override { return folder_; }
+  double LinesPerFile() override {
+    if (progress_ != nullptr) progress_->Poll();  // with -l 1 the pump is never called
+    return lines_;
+  }
+  bool StopRequested() override { return InterruptRequested(); }
+  void PumpMessages() override {
+    if (progress_ != nullptr) progress_->Poll();
+  }
+  void JobStarted() override {}
+  void JobFinished() override {}
+  void JobStopped() override {}
+  void JobFailed(const SplitError& error) override { error_ = error; }
+
+  const std::optional<SplitError>& error() const { return error_; }
+
+ private:
+  std::string source_;
+  std::string folder_;
+  std::int32_t lines_;
+  ProgressLine* progress_;
+  std::optional<SplitError> error_;
+};
+
+// Reports a usage error: the problem, the usage line and a pointer to --help.
+int UsageError(Console& console, const std::string& problem) {
+  console.Err(std::string(kProgram) + ": " + problem + "\n" + UsageLine() +
+              "Try 'tarnwick-split --help' for more information.\n");
+  return kExitUsage;
+}
+
+}  // namespace
+
+std::string DescribeError(const SplitError& error) {
+  std::string verb;
+  std::string reason = error.reason;
+  switch (error.kind) {
+    case SplitErrorKind::kSourceOpen:
+      verb = "cannot open";
+      break;
+    case SplitErrorKind::kSourceRead:
+      verb = "cannot read";
+      break;
+    case SplitErrorKind::kOutputWrite:
+      verb = "cannot write";
+      break;
+    case SplitErrorKind::kOutputIsSource:
+      verb = "cannot write";
+      reason = "it is the source file";
+      break;
+    case SplitErrorKind::kCountOverflow:
+      verb = "cannot write";
+      reason = "more than 2147483647 files, or lines in one file";
+      break;
+  }
+  std::string text = verb + " '" + error.path + "'";
+  if (!reason.empty()) text += ": " + reason;
+  return text;
+}
+
+int RunCommandLine(const std::vector<std::string>& args, Console& console, FileSystem& files) {
+  std::int32_t lines = kDefaultLines;
+  bool quiet = false;
+  std::vector<std::string> operands;
+  bool options_ended = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (options_ended || arg.size() < 2 || arg[0] != '-') {
+      operands.push_back(arg);
+    } else if (arg == "--") {
+      options_ended = true;
+    } else if (arg == "--help") {
+      console.Out(HelpText());
+      return kExitSuccess;
+    } else if (arg == "--version") {
+      console.Out(std::string(kProgram) + " " TARNWICK_VERSION "\n");
+      return kExitSuccess;
+    } else if (arg[1] == '-') {
+      return UsageError(console, "unknown option '" + arg + "'");
+    } else {
+      // A cluster of short options, e.g. -q, -l10, -ql 10.
+      for (std::size_t k = 1; k < arg.size(); ++k) {
+        if (arg[k] == 'q') {
+          quiet = true;
+        } else if (arg[k] == 'l') {
+          std::string value;
+          if (k + 1 < arg.size()) {
+            value = arg.substr(k + 1);
+          } else if (i + 1 < args.size()) {
+            value = args[++i];
+          } else {
+            return UsageError(console, "option -l needs a number of lines");
+          }
+          const std::optional<std::int32_t> parsed = ParseLineCount(value);
+          if (!parsed) {
+            return UsageError(console, "invalid number of lines '" + value +
+                                           "' (a whole number from 1 to 2147483647)");
+          }
+          lines = *parsed;
+          break;
+        } else {
+          return UsageError(console, "unknown option '-" + std::string(1, arg[k]) + "'");
+        }
+      }
+    }
+  }
+  if (operands.size() < 2) return UsageError(console, "missing SOURCE or DIR");
+  if (operands.size() > 2) return UsageError(console, "too many operands");
+
+  SplitProgress progress;
+  std::optional<ProgressLine> progress_line;
+  if (!quiet && console.ErrIsTerminal()) progress_line.emplace(console, progress);
+  CliHost host(operands[0], operands[1], lines, progress_line ? &*progress_line : nullptr);
+  SplitOptions options;
+  options.progress = &progress;
+  const SplitOutcome outcome = RunSplit(host, files, options);
+  if (progress_line) progress_line->Finish();
+
+  switch (outcome) {
+    case SplitOutcome::kFinished:
+      return kExitSuccess;
+    case SplitOutcome::kStopped:
+      return kExitInterrupted;
+    case SplitOutcome::kFailed:
+      break;
+  }
+  console.Err(std::string(kProgram) + ": " +
+              (host.error() ? DescribeError(*host.error()) : std::string("failed")) + "\n");
+  return kExitFailure;
+}
+
+}  // namespace tarnwick::cli

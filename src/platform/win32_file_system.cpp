@@ -1,0 +1,203 @@
+// File services on Win32: CreateFileW with UTF-16 paths, identity by volume and file id.
+#include "platform/win32_file_system.h"
+
+#include <windows.h>
+
+#include <memory>
+
+namespace tarnwick {
+
+bool Utf8ToWide(std::string_view text, std::wstring& wide) {
+  wide.clear();
+  if (text.empty()) return true;
+  const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                         static_cast<int>(text.size()), nullptr, 0);
+  if (length <= 0) return false;
+  wide.resize(static_cast<std::size_t>(length));
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                      wide.data(), length);
+  return true;
+}
+
+std::string WideToUtf8(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return {};
+  std::string result(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), length,
+                      nullptr, nullptr);
+  return result;
+}
+
+std::string SystemErrorText(unsigned long code) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text(buffer != nullptr ? buffer : L"", length);
+  if (buffer != nullptr) LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' ||
+                           text.back() == L'.'))
+    text.pop_back();
+  if (text.empty()) return "error " + std::to_string(code);
+  return WideToUtf8(text);
+}
+
+namespace {
+
+// Largest count handed to one ReadFile or WriteFile call.
+constexpr DWORD kMaxTransfer = 1u << 30;
+
+// The FILE_ID_INFO record of GetFileInformationByHandleEx (class 18, Windows 8 and later).
+struct FileIdRecord {
+  ULONGLONG volume_serial;
+  BYTE identifier[16];
+};
+constexpr int kFileIdInfoClass = 18;
+
+// Identity of an open handle: the 128-bit file id where the system has it, otherwise the
+// volume serial number and 64-bit file index. All zero when neither can be had.
+FileIdentity IdentityOf(HANDLE handle) {
+  FileIdentity identity;
+  FileIdRecord record{};
+  if (GetFileInformationByHandleEx(handle, static_cast<FILE_INFO_BY_HANDLE_CLASS>(kFileIdInfoClass),
+                                   &record, sizeof(record))) {
+    identity.volume = record.volume_serial;
+    for (int i = 0; i < 8; ++i) {
+      identity.index_low |= static_cast<std::uint64_t>(record.identifier[i]) << (8 * i);
+      identity.index_high |= static_cast<std::uint64_t>(record.identifier[8 + i]) << (8 * i);
+    }
+    if (!(identity == FileIdentity{})) return identity;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileInformationByHandle(handle, &info)) {
+    identity.volume = info.dwVolumeSerialNumber;
+    identity.index_high = 0;
+    identity.index_low =
+        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  }
+  return identity;
+}
+
+class Win32InputFile final : public InputFile {
+ public:
+  explicit Win32InputFile(HANDLE handle) : handle_(handle), identity_(IdentityOf(handle)) {
+    LARGE_INTEGER size{};
+    if (GetFileType(handle) == FILE_TYPE_DISK && GetFileSizeEx(handle, &size))
+      size_ = size.QuadPart;
+  }
+  ~Win32InputFile() override { CloseHandle(handle_); }
+
+  std::int64_t Read(char* buffer, std::size_t capacity, std::string& error) override {
+    const DWORD count = capacity < kMaxTransfer ? static_cast<DWORD>(capacity) : kMaxTransfer;
+    DWORD read = 0;
+    if (!ReadFile(handle_, buffer, count, &read, nullptr)) {
+      const DWORD code = GetLastError();
+      if (code == ERROR_BROKEN_PIPE || code == ERROR_HANDLE_EOF) return 0;  // writer gone: end
+      error = SystemErrorText(code);
+      return -1;
+    }
+    return read;
+  }
+  FileIdentity Identity() const override { return identity_; }
+  std::int64_t Size() const override { return size_; }
+
+ private:
+  HANDLE handle_;
+  FileIdentity identity_;
+  std::int64_t size_ = -1;
+};
+
+class Win32OutputFile final : public OutputFile {
+ public:
+  explicit Win32OutputFile(HANDLE handle) : handle_(handle), identity_(IdentityOf(handle)) {}
+  ~Win32OutputFile() override {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  }
+
+  bool Write(const char* data, std::size_t size, std::string& error) override {
+    while (size > 0) {
+      const DWORD count = size < kMaxTransfer ? static_cast<DWORD>(size) : kMaxTransfer;
+      DWORD written = 0;
+      if (!WriteFile(handle_, data, count, &written, nullptr)) {
+        error = SystemErrorText(GetLastError());
+        return false;
+      }
+      if (written == 0) {
+        error = SystemErrorText(ERROR_WRITE_FAULT);
+        return false;
+      }
+      data += written;
+      size -= written;
+    }
+    return true;
+  }
+
+  bool Close(std::string& error) override {
+    if (handle_ == INVALID_HANDLE_VALUE) return true;
+    const BOOL closed = CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+    if (!closed) {
+      error = SystemErrorText(GetLastError());
+      return false;
+    }
+    return true;
+  }
+  FileIdentity Identity() const override { return identity_; }
+
+ private:
+  HANDLE handle_;
+  FileIdentity identity_;
+};
+
+class Win32FileSystemImpl final : public FileSystem {
+ public:
+  std::unique_ptr<InputFile> OpenRead(const std::string& path, std::string& error) override {
+    std::wstring wide;
+    if (!Utf8ToWide(path, wide)) {
+      error = SystemErrorText(ERROR_NO_UNICODE_TRANSLATION);
+      return nullptr;
+    }
+    // Others may keep writing the file; sharing writes also lets an output that turns out
+    // to be this very file open, so that its identity can be compared.
+    const HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      error = SystemErrorText(GetLastError());
+      return nullptr;
+    }
+    return std::make_unique<Win32InputFile>(handle);
+  }
+
+  std::unique_ptr<OutputFile> OpenAppend(const std::string& path, std::string& error) override {
+    std::wstring wide;
+    if (!Utf8ToWide(path, wide)) {
+      error = SystemErrorText(ERROR_NO_UNICODE_TRANSLATION);
+      return nullptr;
+    }
+    // Append-only access: every write goes to the end of the file.
+    const HANDLE handle =
+        CreateFileW(wide.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                    FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      error = SystemErrorText(GetLastError());
+      return nullptr;
+    }
+    return std::make_unique<Win32OutputFile>(handle);
+  }
+};
+
+}  // namespace
+
+FileSystem& Win32FileSystem() {
+  static Win32FileSystemImpl files;
+  return files;
+}
+
+FileSystem& SystemFileSystem() {
+  return Win32FileSystem();
+}
+
+}  // namespace tarnwick

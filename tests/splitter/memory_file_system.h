@@ -1,0 +1,182 @@
+// An in-memory file system and a scripted host for exercising the split job: files are
+// strings, failures can be injected, and the host records every call the job makes.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "splitter/split_job.h"
+
+namespace tarnwick::testing {
+
+class MemoryFileSystem : public FileSystem {
+ public:
+  std::map<std::string, std::string> files;    // path -> content
+  std::map<std::string, std::string> aliases;  // another spelling -> path
+  std::set<std::string> refuse_open;           // opening these paths fails
+  std::set<std::string> refuse_close;          // closing these output files fails
+  std::uint64_t read_fails_after = kNever;     // source bytes delivered before a failure
+  std::uint64_t write_fails_after = kNever;    // output bytes accepted before a failure
+  std::size_t largest_read = kNever;           // reads return at most this many bytes
+  std::vector<std::string> appended;           // paths opened for appending, in order
+  int open_files = 0;                          // files open right now
+
+  static constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
+
+  std::unique_ptr<InputFile> OpenRead(const std::string& path, std::string& error) override {
+    const std::string real = Resolve(path);
+    if (refuse_open.count(path) > 0 || files.count(real) == 0) {
+      error = refuse_open.count(path) > 0 ? "Permission denied" : "No such file or directory";
+      return nullptr;
+    }
+    return std::make_unique<Input>(*this, files[real], IdentityOf(real));
+  }
+
+  std::unique_ptr<OutputFile> OpenAppend(const std::string& path, std::string& error) override {
+    const std::string real = Resolve(path);
+    if (refuse_open.count(path) > 0) {
+      error = "Permission denied";
+      return nullptr;
+    }
+    appended.push_back(path);
+    return std::make_unique<Output>(*this, files[real], IdentityOf(real), path);
+  }
+
+ private:
+  class Input : public InputFile {
+   public:
+    Input(MemoryFileSystem& owner, const std::string& content, FileIdentity identity)
+        : owner_(owner), content_(content), identity_(identity) {
+      ++owner_.open_files;
+    }
+    ~Input() override { --owner_.open_files; }
+    std::int64_t Read(char* buffer, std::size_t capacity, std::string& error) override {
+      if (position_ >= owner_.read_fails_after) {
+        error = "Input/output error";
+        return -1;
+      }
+      std::size_t count = std::min({capacity, owner_.largest_read, content_.size() - position_});
+      if (owner_.read_fails_after != kNever) {
+        count = std::min<std::size_t>(count, owner_.read_fails_after - position_);
+      }
+      content_.copy(buffer, count, position_);
+      position_ += count;
+      return static_cast<std::int64_t>(count);
+    }
+    FileIdentity Identity() const override { return identity_; }
+    std::int64_t Size() const override { return static_cast<std::int64_t>(content_.size()); }
+
+   private:
+    MemoryFileSystem& owner_;
+    const std::string& content_;
+    FileIdentity identity_;
+    std::size_t position_ = 0;
+  };
+
+  class Output : public OutputFile {
+   public:
+    Output(MemoryFileSystem& owner, std::string& content, FileIdentity identity, std::string path)
+        : owner_(owner), content_(content), identity_(identity), path_(std::move(path)) {
+      ++owner_.open_files;
+    }
+    ~Output() override {
+      if (open_) --owner_.open_files;
+    }
+    bool Write(const char* data, std::size_t size, std::string& error) override {
+      const std::uint64_t room = owner_.write_fails_after - owner_.written_;
+      const std::size_t taken = static_cast<std::size_t>(std::min<std::uint64_t>(size, room));
+      content_.append(data, taken);
+      owner_.written_ += taken;
+      if (taken < size) {
+        error = "No space left on device";
+        return false;
+      }
+      return true;
+    }
+    bool Close(std::string& error) override {
+      if (open_) --owner_.open_files;
+      open_ = false;
+      if (owner_.refuse_close.count(path_) > 0) {
+        error = "Disk quota exceeded";
+        return false;
+      }
+      return true;
+    }
+    FileIdentity Identity() const override { return identity_; }
+
+   private:
+    MemoryFileSystem& owner_;
+    std::string& content_;
+    FileIdentity identity_;
+    std::string path_;
+    bool open_ = true;
+  };
+
+  std::string Resolve(const std::string& path) const {
+    const auto alias = aliases.find(path);
+    return alias != aliases.end() ? alias->second : path;
+  }
+
+  FileIdentity IdentityOf(const std::string& real) {
+    const auto known = identities_.find(real);
+    if (known != identities_.end()) return known->second;
+    FileIdentity identity{7, 0, identities_.size() + 1};
+    identities_[real] = identity;
+    return identity;
+  }
+
+  std::map<std::string, FileIdentity> identities_;
+  std::uint64_t written_ = 0;
+};
+
+// A host that answers from its fields, records the job's calls and runs an optional
+// action inside each message pump (where the window's handlers would run).
+class ScriptedHost : public SplitHost {
+ public:
+  std::string source = "in.txt";
+  std::string folder = "out";
+  double lines_per_file = 2;
+  bool stop = false;
+  std::function<void(ScriptedHost&)> on_pump;
+
+  int pumps = 0;
+  int stop_checks = 0;
+  int lines_per_file_reads = 0;
+  int folder_reads = 0;
+  std::vector<std::string> events;  // "started", "finished", "stopped", "failed"
+  std::optional<SplitError> error;
+
+  std::string SourcePath() override { return source; }
+  std::string OutputFolder() override {
+    ++folder_reads;
+    return folder;
+  }
+  double LinesPerFile() override {
+    ++lines_per_file_reads;
+    return lines_per_file;
+  }
+  bool StopRequested() override {
+    ++stop_checks;
+    return stop;
+  }
+  void PumpMessages() override {
+    ++pumps;
+    if (on_pump) on_pump(*this);
+  }
+  void JobStarted() override { events.push_back("started"); }
+  void JobFinished() override { events.push_back("finished"); }
+  void JobStopped() override { events.push_back("stopped"); }
+  void JobFailed(const SplitError& failure) override {
+    events.push_back("failed");
+    error = failure;
+  }
+};
+
+}  // namespace tarnwick::testing

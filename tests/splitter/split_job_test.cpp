@@ -1,0 +1,394 @@
+// The split job against an in-memory file system: line rules, file changes, host calls,
+// stopping, failures, and a comparison with a small reference model under many buffer
+// sizes (so that CR LF pairs, spaces and lines are cut by reads at every position).
+#include "splitter/split_job.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "memory_file_system.h"
+#include "reference_model.h"
+
+namespace tarnwick {
+namespace {
+
+using testing::MemoryFileSystem;
+using testing::ReferenceFiles;
+using testing::ScriptedHost;
+
+// Path of output file `number` in folder "out".
+std::string Out(int number) {
+  return "out" + std::string(1, kPathSeparator) + std::to_string(number) + ".txt";
+}
+
+// Output files 1.txt ... in the memory file system, in number order.
+std::vector<std::string> OutputFiles(const MemoryFileSystem& files) {
+  std::vector<std::string> contents;
+  for (int number = 1; files.files.count(Out(number)) > 0; ++number) {
+    contents.push_back(files.files.at(Out(number)));
+  }
+  return contents;
+}
+
+// Buffer sizes and threading for a parameterised run.
+struct Config {
+  std::size_t read;
+  std::size_t write;
+  bool background;
+};
+
+SplitOptions OptionsFor(const Config& config) {
+  SplitOptions options;
+  options.read_buffer_size = config.read;
+  options.write_buffer_size = config.write;
+  options.background_io = config.background;
+  return options;
+}
+
+class SplitJobTest : public ::testing::TestWithParam<Config> {
+ protected:
+  // Runs the job over `source` (as in.txt) with N lines per file.
+  SplitOutcome Split(const std::string& source, double n) {
+    files.files["in.txt"] = source;
+    host.lines_per_file = n;
+    return RunSplit(host, files, OptionsFor(GetParam()));
+  }
+
+  MemoryFileSystem files;
+  ScriptedHost host;
+};
+
+INSTANTIATE_TEST_SUITE_P(Buffers, SplitJobTest,
+                         ::testing::Values(Config{1 << 20, 1 << 19, true},
+                                           Config{1 << 20, 1 << 19, false}, Config{7, 5, true},
+                                           Config{3, 1, false}));
+
+TEST_P(SplitJobTest, SixLineExample) {
+  EXPECT_EQ(Split("a\r\n\r\n  b  \r\n   \r\nc\r\nd", 2), SplitOutcome::kFinished);
+  EXPECT_EQ(OutputFiles(files), (std::vector<std::string>{"a\r\nb\r\n", "c\r\nd\r\n", ""}));
+  EXPECT_EQ(files.appended, (std::vector<std::string>{Out(1), Out(2), Out(3)}));
+  EXPECT_EQ(host.events, (std::vector<std::string>{"started", "finished"}));
+  EXPECT_EQ(files.open_files, 0);
+}
+
+TEST_P(SplitJobTest, EmptyAndBlankSourcesLeaveOneEmptyFile) {
+  for (const std::string source : {"", "   ", "\r\n \r\n\r\r  \r\n", "\r"}) {
+    MemoryFileSystem fresh;
+    files = fresh;
+    files.files[Out(1)] = "kept\r\n";  // an existing 1.txt stays as it was
+    EXPECT_EQ(Split(source, 1000), SplitOutcome::kFinished) << source;
+    EXPECT_EQ(OutputFiles(files), std::vector<std::string>{"kept\r\n"}) << source;
+    EXPECT_EQ(files.appended, std::vector<std::string>{Out(1)});
+  }
+}
+
+TEST_P(SplitJobTest, LineEndsAndTrimming) {
+  // A tab or a full-width space is content; only the plain space is trimmed; a lone LF is
+  // an ordinary character; CR, CR LF and the end of the source end a line; a lone CR
+  // becomes CR LF.
+  const std::string source =
+      "\t\r\n  \xE3\x80\x80x\xE3\x80\x80  \r"
+      "one\ntwo\n\r\n"
+      "a  b\r\r\n"
+      "last  \r";
+  EXPECT_EQ(Split(source, 100), SplitOutcome::kFinished);
+  EXPECT_EQ(OutputFiles(files),
+            std::vector<std::string>{"\t\r\n\xE3\x80\x80x\xE3\x80\x80\r\none\ntwo\n\r\na  b\r\n"
+                                     "last\r\n"});
+  EXPECT_EQ(host.lines_per_file_reads, 5);
+
+  MemoryFileSystem fresh;
+  files = fresh;
+  EXPECT_EQ(Split("no\ncarriage\nreturn\n", 1), SplitOutcome::kFinished);
+  EXPECT_EQ(OutputFiles(files), (std::vector<std::string>{"no\ncarriage\nreturn\n\r\n", ""}));
+}
+
+TEST_P(SplitJobTest, AppendsToExistingFiles) {
+  files.files[Out(1)] = "old one\r\n";
+  files.files[Out(2)] = "old two without end";
+  EXPECT_EQ(Split("a\r\nb\r\nc\r\n", 2), SplitOutcome::kFinished);
+  EXPECT_EQ(OutputFiles(files),
+            (std::vector<std::string>{"old one\r\na\r\nb\r\n", "old two without endc\r\n"}));
+}
+
+TEST_P(SplitJobTest, LongLinesAreStreamedAndTrimmed) {
+  // Spaces inside a line are kept however long the run; the ends are trimmed even when the
+  // line is many times longer than the buffers.
+  const std::string inner(5000, ' ');
+  const std::string body = "start" + inner + "middle" + inner + "end";
+  const std::string source = std::string(3000, ' ') + body + std::string(4000, ' ') + "\r\n" +
+                             std::string(9000, ' ') + "\r\nshort";
+  EXPECT_EQ(Split(source, 1), SplitOutcome::kFinished);
+  EXPECT_EQ(OutputFiles(files), (std::vector<std::string>{body + "\r\n", "short\r\n", ""}));
+}
+
+TEST_P(SplitJobTest, MatchesReferenceModelOnRandomSources) {
+  // Bytes that matter to the rules, in random mixes, with random buffer sizes and N.
+  std::mt19937 random(20240611);
+  const char alphabet[] = {'a', 'b', ' ', ' ', '\r', '\n', '\t', '\xE3', '\x80'};
+  for (int round = 0; round < 150; ++round) {
+    std::string source(random() % 200, 'x');
+    for (char& c : source) c = alphabet[random() % sizeof(alphabet)];
+    const int n = 1 + static_cast<int>(random() % 5);
+    MemoryFileSystem fresh;
+    files = fresh;
+    files.files["in.txt"] = source;
+    files.largest_read = 1 + random() % 40;  // short reads as from a pipe
+    host.lines_per_file = n;
+    SplitOptions options = OptionsFor(GetParam());
+    ASSERT_EQ(RunSplit(host, files, options), SplitOutcome::kFinished);
+    EXPECT_EQ(OutputFiles(files), ReferenceFiles(source, n)) << "round " << round;
+  }
+}
+
+// Every combination of tiny read and write buffers and N = 1..5 over a source with CR LF
+// pairs, spaces, blank lines and multibyte text at every offset.
+TEST(SplitJobBuffers, TinyBuffersMatchReferenceModel) {
+  const std::string source =
+      "alpha\r\n  beta  \r\n\r\n   \r\ngamma\r\r\n\tdelta\t\r \xD6\xD0\xCE\xC4 \r\n"
+      "lf\ninside\r\n epsilon\r\n\r\nzeta  \r\n  eta\r\ntheta\r";
+  for (std::size_t read = 1; read <= 16; ++read) {
+    for (std::size_t write : {std::size_t{1}, std::size_t{3}, read + 4}) {
+      for (int n = 1; n <= 5; ++n) {
+        MemoryFileSystem files;
+        files.files["in.txt"] = source;
+        ScriptedHost host;
+        host.lines_per_file = n;
+        SplitOptions options;
+        options.read_buffer_size = read;
+        options.write_buffer_size = write;
+        options.background_io = (read + write) % 2 == 0;
+        ASSERT_EQ(RunSplit(host, files, options), SplitOutcome::kFinished);
+        const std::vector<std::string> expected = ReferenceFiles(source, n);
+        ASSERT_EQ(OutputFiles(files), expected)
+            << "read " << read << " write " << write << " n " << n;
+      }
+    }
+  }
+}
+
+TEST_P(SplitJobTest, HostIsAskedWhenTheRulesSay) {
+  // Four lines read (one blank), N = 2: the pump runs after every line except the one
+  // that completes a file; N is read after every written line; the stop flag before every
+  // line; the folder at every file opening.
+  EXPECT_EQ(Split("a\r\n\r\nb\r\nc", 2), SplitOutcome::kFinished);
+  EXPECT_EQ(host.pumps, 3);
+  EXPECT_EQ(host.lines_per_file_reads, 3);
+  EXPECT_EQ(host.stop_checks, 4);
+  EXPECT_EQ(host.folder_reads, 2);
+
+  // The folder and N are taken as they are at that moment.
+  MemoryFileSystem fresh;
+  files = fresh;
+  host = ScriptedHost{};
+  host.on_pump = [](ScriptedHost& h) {
+    if (h.pumps == 2) {
+      h.folder = "  other  ";
+      h.lines_per_file = 3;
+    }
+  };
+  EXPECT_EQ(Split("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n", 5), SplitOutcome::kFinished);
+  const std::string other = "other" + std::string(1, kPathSeparator);
+  EXPECT_EQ(files.files[Out(1)], "1\r\n2\r\n3\r\n");
+  EXPECT_EQ(files.files[other + "2.txt"], "4\r\n5\r\n6\r\n");
+  EXPECT_EQ(files.files[other + "3.txt"], "7\r\n8\r\n");
+  EXPECT_EQ(files.files.count(other + "4.txt"), 0u);
+}
+
+TEST_P(SplitJobTest, LinesPerFileFollowsTheRealNumberRule) {
+  // N not above 1 gives one line per file; 2.5 gives three.
+  for (const double n : {1.0, 0.0, -4.0, 0.5}) {
+    MemoryFileSystem fresh;
+    files = fresh;
+    EXPECT_EQ(Split("a\r\nb\r\n", n), SplitOutcome::kFinished);
+    EXPECT_EQ(OutputFiles(files), (std::vector<std::string>{"a\r\n", "b\r\n", ""})) << n;
+  }
+  MemoryFileSystem fresh;
+  files = fresh;
+  EXPECT_EQ(Split("1\r2\r3\r4\r", 2.5), SplitOutcome::kFinished);
+  EXPECT_EQ(OutputFiles(files), (std::vector<std::string>{"1\r\n2\r\n3\r\n", "4\r\n"}));
+
+  // Changed from 1000 to 10 during the job: the file closes after the next written line.
+  files = fresh;
+  host = ScriptedHost{};
+  host.on_pump = [](ScriptedHost& h) {
+    if (h.pumps == 12) h.lines_per_file = 10;
+  };
+  std::string source;
+  for (int i = 1; i <= 30; ++i) source += std::to_string(i) + "\r\n";
+  EXPECT_EQ(Split(source, 1000), SplitOutcome::kFinished);
+  const std::vector<std::string> outputs = OutputFiles(files);
+  ASSERT_EQ(outputs.size(), 3u);
+  EXPECT_EQ(std::count(outputs[0].begin(), outputs[0].end(), '\n'), 13);
+  EXPECT_EQ(std::count(outputs[1].begin(), outputs[1].end(), '\n'), 10);
+  EXPECT_EQ(std::count(outputs[2].begin(), outputs[2].end(), '\n'), 7);
+}
+
+TEST_P(SplitJobTest, StopKeepsWhatWasWritten) {
+  // Stop clicked during the pump after the fourth line: the files written so far keep
+  // their lines, nothing more is read.
+  host.on_pump = [](ScriptedHost& h) {
+    if (h.pumps == 3) h.stop = true;
+  };
+  EXPECT_EQ(Split("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n", 3), SplitOutcome::kStopped);
+  EXPECT_EQ(OutputFiles(files), (std::vector<std::string>{"1\r\n2\r\n3\r\n", "4\r\n"}));
+  EXPECT_EQ(host.events, (std::vector<std::string>{"started", "stopped"}));
+  EXPECT_EQ(files.open_files, 0);
+
+  // Stop requested when the source is already at its end: a normal finish.
+  MemoryFileSystem fresh;
+  files = fresh;
+  host = ScriptedHost{};
+  host.on_pump = [](ScriptedHost& h) { h.stop = h.pumps == 2; };
+  EXPECT_EQ(Split("1\r\n2\r\n", 5), SplitOutcome::kFinished);
+  EXPECT_EQ(host.events, (std::vector<std::string>{"started", "finished"}));
+
+  // Stop already set: 1.txt is opened (before the first line) and left empty.
+  files = fresh;
+  host = ScriptedHost{};
+  host.stop = true;
+  EXPECT_EQ(Split("1\r\n", 5), SplitOutcome::kStopped);
+  EXPECT_EQ(OutputFiles(files), std::vector<std::string>{""});
+}
+
+TEST_P(SplitJobTest, ProgressCountsLinesFilesAndBytes) {
+  SplitProgress progress;
+  std::vector<std::int64_t> seen;
+  host.on_pump = [&](ScriptedHost&) { seen.push_back(progress.lines_written); };
+  files.files["in.txt"] = "a\r\n\r\nb\r\nc\r\n";
+  host.lines_per_file = 2;
+  SplitOptions options = OptionsFor(GetParam());
+  options.progress = &progress;
+  EXPECT_EQ(RunSplit(host, files, options), SplitOutcome::kFinished);
+  EXPECT_EQ(seen, (std::vector<std::int64_t>{1, 1, 3}));
+  EXPECT_EQ(progress.lines_written, 3);
+  EXPECT_EQ(progress.file_number, 2);
+  EXPECT_EQ(progress.bytes_read, 11u);
+  EXPECT_EQ(progress.source_size, 11);
+}
+
+TEST_P(SplitJobTest, OutputThatCannotBeOpenedStopsTheJob) {
+  files.refuse_open.insert(Out(2));
+  EXPECT_EQ(Split("a\r\nb\r\nc\r\nd\r\n", 1), SplitOutcome::kFailed);
+  ASSERT_TRUE(host.error);
+  EXPECT_EQ(host.error->kind, SplitErrorKind::kOutputWrite);
+  EXPECT_EQ(host.error->path, Out(2));
+  EXPECT_EQ(host.error->reason, "Permission denied");
+  EXPECT_EQ(files.files[Out(1)], "a\r\n");
+  EXPECT_EQ(files.appended, std::vector<std::string>{Out(1)});  // no later file either
+  EXPECT_EQ(host.events, (std::vector<std::string>{"started", "failed"}));
+  EXPECT_EQ(files.open_files, 0);
+}
+
+TEST_P(SplitJobTest, FailedWriteStopsAtOnceAndKeepsWhatWasWritten) {
+  std::string source;
+  for (int i = 0; i < 2000; ++i) source += "line " + std::to_string(i) + "\r\n";
+  files.write_fails_after = 100;
+  EXPECT_EQ(Split(source, 5000), SplitOutcome::kFailed);
+  ASSERT_TRUE(host.error);
+  EXPECT_EQ(host.error->kind, SplitErrorKind::kOutputWrite);
+  EXPECT_EQ(host.error->path, Out(1));
+  EXPECT_EQ(host.error->reason, "No space left on device");
+  EXPECT_EQ(files.files[Out(1)], source.substr(0, 100));
+  EXPECT_EQ(files.appended, std::vector<std::string>{Out(1)});
+  EXPECT_EQ(files.open_files, 0);
+
+  // A failing close is a failed write too.
+  MemoryFileSystem fresh;
+  files = fresh;
+  host = ScriptedHost{};
+  files.refuse_close.insert(Out(1));
+  EXPECT_EQ(Split("a\r\nb\r\nc\r\n", 2), SplitOutcome::kFailed);
+  ASSERT_TRUE(host.error);
+  EXPECT_EQ(host.error->kind, SplitErrorKind::kOutputWrite);
+  EXPECT_EQ(host.error->path, Out(1));
+  EXPECT_EQ(host.error->reason, "Disk quota exceeded");
+  EXPECT_EQ(files.appended, std::vector<std::string>{Out(1)});
+}
+
+TEST_P(SplitJobTest, UnreadableSourceEndsTheJob) {
+  // Cannot be opened: no output file is created.
+  files.refuse_open.insert("in.txt");
+  EXPECT_EQ(Split("a\r\n", 2), SplitOutcome::kFailed);
+  ASSERT_TRUE(host.error);
+  EXPECT_EQ(host.error->kind, SplitErrorKind::kSourceOpen);
+  EXPECT_EQ(host.error->path, "in.txt");
+  EXPECT_TRUE(files.appended.empty());
+
+  // Missing, named with spaces around: the trimmed name is reported.
+  MemoryFileSystem fresh;
+  files = fresh;
+  host = ScriptedHost{};
+  host.source = "  missing.txt ";
+  EXPECT_EQ(RunSplit(host, files), SplitOutcome::kFailed);
+  EXPECT_EQ(host.error->path, "missing.txt");
+  EXPECT_EQ(host.error->reason, "No such file or directory");
+
+  // The first read fails: still no output file.
+  files = fresh;
+  host = ScriptedHost{};
+  files.read_fails_after = 0;
+  EXPECT_EQ(Split("a\r\n", 2), SplitOutcome::kFailed);
+  EXPECT_EQ(host.error->kind, SplitErrorKind::kSourceRead);
+  EXPECT_EQ(host.error->reason, "Input/output error");
+  EXPECT_TRUE(files.appended.empty());
+
+  // A later read fails: complete lines are kept; the cut line is not written unless it
+  // was longer than the write buffer (lines are streamed, never held whole).
+  files = fresh;
+  host = ScriptedHost{};
+  files.read_fails_after = 7;
+  EXPECT_EQ(Split("abc\r\ndef\r\nghi\r\n", 100), SplitOutcome::kFailed);
+  EXPECT_EQ(host.error->kind, SplitErrorKind::kSourceRead);
+  if (GetParam().write > 2) {
+    EXPECT_EQ(files.files[Out(1)], "abc\r\n");
+  } else {
+    EXPECT_EQ(files.files[Out(1)].substr(0, 5), "abc\r\n");
+  }
+  EXPECT_EQ(files.open_files, 0);
+}
+
+TEST_P(SplitJobTest, OutputThatIsTheSourceIsNeverWritten) {
+  // The source is out/2.txt under another spelling; the job must see it is the same file.
+  const std::string source = "x\r\ny\r\nz\r\n";
+  files.files[Out(2)] = source;
+  files.aliases["elsewhere/../out/2.txt"] = Out(2);
+  host.source = "elsewhere/../out/2.txt";
+  host.lines_per_file = 1;
+  EXPECT_EQ(RunSplit(host, files, OptionsFor(GetParam())), SplitOutcome::kFailed);
+  ASSERT_TRUE(host.error);
+  EXPECT_EQ(host.error->kind, SplitErrorKind::kOutputIsSource);
+  EXPECT_EQ(host.error->path, Out(2));
+  EXPECT_EQ(files.files[Out(2)], source);
+  EXPECT_EQ(files.files[Out(1)], "x\r\n");
+  EXPECT_EQ(files.open_files, 0);
+}
+
+TEST_P(SplitJobTest, CountsNeverPassTheirLimit) {
+  SplitOptions options = OptionsFor(GetParam());
+  options.count_limit = 3;
+  files.files["in.txt"] = "1\r\n2\r\n3\r\n4\r\n5\r\n";
+  host.lines_per_file = 1;
+  EXPECT_EQ(RunSplit(host, files, options), SplitOutcome::kFailed);
+  ASSERT_TRUE(host.error);
+  EXPECT_EQ(host.error->kind, SplitErrorKind::kCountOverflow);
+  EXPECT_EQ(host.error->path, Out(4));
+  EXPECT_EQ(files.appended.size(), 3u);  // 4.txt is never created
+
+  MemoryFileSystem fresh;
+  files = fresh;
+  host = ScriptedHost{};
+  files.files["in.txt"] = "1\r\n2\r\n   \r\n3\r\n  4\r\n5\r\n";
+  host.lines_per_file = 100;
+  EXPECT_EQ(RunSplit(host, files, options), SplitOutcome::kFailed);
+  ASSERT_TRUE(host.error);
+  EXPECT_EQ(host.error->kind, SplitErrorKind::kCountOverflow);
+  EXPECT_EQ(host.error->path, Out(1));
+  EXPECT_EQ(files.files[Out(1)], "1\r\n2\r\n3\r\n");
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,191 @@
+// The split job on the real file system of the platform (POSIX natively, Win32 under
+// Wine): appending, UTF-8 names, large sources through the helper thread, and the
+// system's own reasons for failures.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "memory_file_system.h"
+#include "reference_model.h"
+#include "splitter/split_job.h"
+
+namespace tarnwick {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReferenceFiles;
+using testing::ScriptedHost;
+
+// A path as the UTF-8 text the job takes.
+std::string Utf8(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+// A path from UTF-8 text.
+fs::path FromUtf8(const std::string& text) {
+  return fs::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const fs::path& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary);
+  out << content;
+}
+
+// The numbered files of a folder, in number order.
+std::vector<std::string> OutputFiles(const fs::path& folder) {
+  std::vector<std::string> contents;
+  for (int number = 1; fs::exists(folder / (std::to_string(number) + ".txt")); ++number) {
+    contents.push_back(ReadFile(folder / (std::to_string(number) + ".txt")));
+  }
+  return contents;
+}
+
+class SystemFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device seed;
+    root_ = fs::temp_directory_path() / ("tarnwick-split-" + std::to_string(seed()));
+    fs::create_directories(root_ / "out");
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+
+  // Runs the job on the system file system.
+  SplitOutcome Split(const fs::path& source, const fs::path& folder, double n,
+                     const SplitOptions& options = {}) {
+    host_.source = Utf8(source);
+    host_.folder = Utf8(folder);
+    host_.lines_per_file = n;
+    return RunSplit(host_, SystemFileSystem(), options);
+  }
+
+  // The name the job gives output file `number` of `folder`.
+  static std::string OutputName(const fs::path& folder, int number) {
+    return Utf8(folder) + kPathSeparator + std::to_string(number) + ".txt";
+  }
+
+  fs::path root_;
+  ScriptedHost host_;
+};
+
+TEST_F(SystemFilesTest, SplitsAndAppends) {
+  WriteFile(root_ / "in.txt", "a\r\n\r\n  b  \r\n   \r\nc\r\nd");
+  WriteFile(root_ / "out" / "2.txt", "old\r\n");
+  EXPECT_EQ(Split(root_ / "in.txt", root_ / "out", 2), SplitOutcome::kFinished);
+  EXPECT_EQ(OutputFiles(root_ / "out"),
+            (std::vector<std::string>{"a\r\nb\r\n", "old\r\nc\r\nd\r\n", ""}));
+}
+
+TEST_F(SystemFilesTest, LargeSourceThroughBothBufferModes) {
+  // Several read blocks and many write buffers, with reading ahead and writing behind.
+  std::mt19937 random(7);
+  std::string source;
+  while (source.size() < (3u << 20)) {
+    const int kind = static_cast<int>(random() % 10);
+    if (kind == 0) source += "   ";
+    if (kind != 1) source += std::string(1 + random() % 120, static_cast<char>('a' + kind));
+    if (kind == 2) source += "  ";
+    source += kind == 3 ? "\r" : "\r\n";
+  }
+  WriteFile(root_ / "in.txt", source);
+  for (const bool background : {true, false}) {
+    fs::remove_all(root_ / "out");
+    fs::create_directory(root_ / "out");
+    SplitOptions options;
+    options.read_buffer_size = 300000;
+    options.write_buffer_size = 70000;
+    options.background_io = background;
+    EXPECT_EQ(Split(root_ / "in.txt", root_ / "out", 7000, options), SplitOutcome::kFinished);
+    EXPECT_EQ(OutputFiles(root_ / "out"), ReferenceFiles(source, 7000)) << background;
+  }
+}
+
+TEST_F(SystemFilesTest, Utf8Names) {
+  const fs::path folder = root_ / FromUtf8("输出 目录");
+  const fs::path source = root_ / FromUtf8("源文件.txt");
+  fs::create_directory(folder);
+  WriteFile(source, "\xD6\xD0\xCE\xC4\r\n");  // text in code page 936 stays as it is
+  EXPECT_EQ(Split(source, folder, 5), SplitOutcome::kFinished);
+  EXPECT_EQ(ReadFile(folder / "1.txt"), "\xD6\xD0\xCE\xC4\r\n");
+}
+
+TEST_F(SystemFilesTest, FailuresNameTheFileAndTheSystemsReason) {
+  WriteFile(root_ / "in.txt", "a\r\nb\r\n");
+
+  // Missing folder: nothing is created, the first output file is named.
+  EXPECT_EQ(Split(root_ / "in.txt", root_ / "missing", 1), SplitOutcome::kFailed);
+  ASSERT_TRUE(host_.error);
+  EXPECT_EQ(host_.error->kind, SplitErrorKind::kOutputWrite);
+  EXPECT_EQ(host_.error->path, OutputName(root_ / "missing", 1));
+  EXPECT_FALSE(host_.error->reason.empty());
+#ifndef _WIN32
+  EXPECT_EQ(host_.error->reason, "No such file or directory");
+#endif
+  EXPECT_FALSE(fs::exists(root_ / "missing"));
+
+  // Missing source, and a folder given as the source: no output file appears.
+  for (const fs::path& source : {root_ / "absent.txt", root_ / "out"}) {
+    host_.error.reset();
+    EXPECT_EQ(Split(source, root_ / "out", 1), SplitOutcome::kFailed);
+    ASSERT_TRUE(host_.error);
+    EXPECT_EQ(host_.error->path, Utf8(source));
+    EXPECT_FALSE(host_.error->reason.empty());
+    EXPECT_TRUE(fs::is_empty(root_ / "out"));
+  }
+}
+
+TEST_F(SystemFilesTest, OutputThatIsTheSourceIsRecognisedByIdentity) {
+  const std::string content = "x\r\ny\r\nz\r\n";
+  WriteFile(root_ / "out" / "2.txt", content);
+  // Another spelling of out/2.txt: through "." (and in capitals on Windows).
+#ifdef _WIN32
+  const fs::path source = root_ / "out" / "." / "2.TXT";
+#else
+  const fs::path source = root_ / "out" / "." / "2.txt";
+#endif
+  EXPECT_EQ(Split(source, root_ / "out", 1), SplitOutcome::kFailed);
+  ASSERT_TRUE(host_.error);
+  EXPECT_EQ(host_.error->kind, SplitErrorKind::kOutputIsSource);
+  EXPECT_EQ(host_.error->path, OutputName(root_ / "out", 2));
+  EXPECT_EQ(ReadFile(root_ / "out" / "2.txt"), content);
+  EXPECT_EQ(ReadFile(root_ / "out" / "1.txt"), "x\r\n");
+
+  // Identities directly: equal for one file opened twice, different for two files.
+  std::string error;
+  auto first = SystemFileSystem().OpenRead(Utf8(root_ / "out" / "1.txt"), error);
+  auto again = SystemFileSystem().OpenAppend(Utf8(root_ / "out" / "1.txt"), error);
+  auto other = SystemFileSystem().OpenRead(Utf8(root_ / "out" / "2.txt"), error);
+  ASSERT_TRUE(first && again && other) << error;
+  EXPECT_EQ(first->Identity(), again->Identity());
+  EXPECT_FALSE(first->Identity() == other->Identity());
+  EXPECT_FALSE(first->Identity() == FileIdentity{});
+}
+
+#ifndef _WIN32
+TEST_F(SystemFilesTest, FullDiskStopsTheJob) {
+  // 1.txt leads to /dev/full, where every write fails as on a full disk.
+  WriteFile(root_ / "in.txt", "a\r\nb\r\nc\r\n");
+  fs::create_symlink("/dev/full", root_ / "out" / "1.txt");
+  EXPECT_EQ(Split(root_ / "in.txt", root_ / "out", 2), SplitOutcome::kFailed);
+  ASSERT_TRUE(host_.error);
+  EXPECT_EQ(host_.error->kind, SplitErrorKind::kOutputWrite);
+  EXPECT_EQ(host_.error->path, OutputName(root_ / "out", 1));
+  EXPECT_EQ(host_.error->reason, "No space left on device");
+  EXPECT_FALSE(fs::exists(root_ / "out" / "2.txt"));
+}
+#endif
+
+}  // namespace
+}  // namespace tarnwick
