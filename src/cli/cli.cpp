@@ -72,14 +72,18 @@ std::string FormatBytes(double bytes) {
 class ProgressLine {
  public:
   ProgressLine(Console& console, const SplitProgress& progress)
-      : console_(console), progress_(progress), start_(Clock::now()), last_draw_(start_) {}
+      : console_(console),
+        progress_(progress),
+        interval_(console.ProgressInterval()),
+        start_(Clock::now()),
+        last_draw_(start_) {}
 
   // Redraws the line when it is due.
   void Poll() {
     if (progress_.bytes_read == polled_bytes_) return;
     polled_bytes_ = progress_.bytes_read;
     const Clock::time_point now = Clock::now();
-    if (now - last_draw_ >= std::chrono::milliseconds(250)) Draw(now);
+    if (now - last_draw_ >= interval_) Draw(now);
   }
 
   // Draws the final figures and ends the line, if it was ever shown.
@@ -114,6 +118,7 @@ class ProgressLine {
 
   Console& console_;
   const SplitProgress& progress_;
+  std::chrono::milliseconds interval_;
   Clock::time_point start_;
   Clock::time_point last_draw_;
   std::uint64_t polled_bytes_ = 0;

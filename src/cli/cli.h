@@ -1,6 +1,7 @@
 // The command-line splitter: argument handling, progress line and messages around the job.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,8 @@ class Console {
   virtual void Out(std::string_view text) = 0;
   virtual void Err(std::string_view text) = 0;
   virtual bool ErrIsTerminal() = 0;  // the progress line is drawn only on a terminal
+  // Least time between two drawings of the progress line (at most four a second).
+  virtual std::chrono::milliseconds ProgressInterval() { return std::chrono::milliseconds(250); }
 };
 
 // Runs `tarnwick-split` with its arguments (without the program name); returns the exit

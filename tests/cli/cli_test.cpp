@@ -1,0 +1,175 @@
+// tarnwick-split run in-process: arguments, exit statuses, messages, Ctrl-C, progress line.
+#include "cli/cli.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "../splitter/memory_file_system.h"
+#include "cli/interrupt.h"
+
+namespace tarnwick::cli {
+namespace {
+
+using tarnwick::testing::MemoryFileSystem;
+
+// Collects what the tool writes; can pose as a terminal.
+class RecordingConsole : public Console {
+ public:
+  std::string out;
+  std::string err;
+  bool terminal = false;
+  void Out(std::string_view text) override { out += text; }
+  void Err(std::string_view text) override { err += text; }
+  bool ErrIsTerminal() override { return terminal; }
+  std::chrono::milliseconds ProgressInterval() override { return std::chrono::milliseconds(0); }
+};
+
+std::string Out(int number) {
+  return "out" + std::string(1, kPathSeparator) + std::to_string(number) + ".txt";
+}
+
+class CommandLineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ClearInterrupt();
+    files.files["in.txt"] = "a\r\n  b\r\n\r\nc  \r\nd\r\n";
+  }
+  void TearDown() override { ClearInterrupt(); }
+
+  int Run(std::vector<std::string> args) { return RunCommandLine(args, console, files); }
+
+  RecordingConsole console;
+  MemoryFileSystem files;
+};
+
+TEST_F(CommandLineTest, SplitsWithTheGivenLinesPerFile) {
+  EXPECT_EQ(Run({"-l", "3", "in.txt", "out"}), kExitSuccess);
+  EXPECT_EQ(files.files[Out(1)], "a\r\nb\r\nc\r\n");
+  EXPECT_EQ(files.files[Out(2)], "d\r\n");
+  EXPECT_EQ(console.err, "");
+  EXPECT_EQ(console.out, "");
+
+  // The other spellings of the options, and "--" before an operand that starts with "-".
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-l2", "in.txt", "out"},
+        std::vector<std::string>{"in.txt", "-ql", "2", "out"},
+        std::vector<std::string>{"-q", "-l", "0002", "--", "in.txt", "out"}}) {
+    MemoryFileSystem fresh;
+    fresh.files["in.txt"] = files.files["in.txt"];
+    files = fresh;
+    EXPECT_EQ(Run(args), kExitSuccess) << args[0];
+    EXPECT_EQ(files.files[Out(1)], "a\r\nb\r\n") << args[0];
+    EXPECT_EQ(files.files[Out(3)], "") << args[0];
+  }
+
+  // The default is 1000 lines per file.
+  MemoryFileSystem fresh;
+  fresh.files["in.txt"] = files.files["in.txt"];
+  files = fresh;
+  EXPECT_EQ(Run({"in.txt", "out"}), kExitSuccess);
+  EXPECT_EQ(files.files[Out(1)], "a\r\nb\r\nc\r\nd\r\n");
+  EXPECT_EQ(files.appended.size(), 1u);
+}
+
+TEST_F(CommandLineTest, UsageErrorsExitWithTwoAndTouchNothing) {
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"in.txt"},
+      {"in.txt", "out", "more"},
+      {"-l"},
+      {"in.txt", "out", "-l"},
+      {"-l", "0", "in.txt", "out"},
+      {"-l", "-5", "in.txt", "out"},
+      {"-l", "1.5", "in.txt", "out"},
+      {"-l", "1e3", "in.txt", "out"},
+      {"-l", "", "in.txt", "out"},
+      {"-l", "2147483648", "in.txt", "out"},
+      {"-l", "99999999999999999999", "in.txt", "out"},
+      {"-x", "in.txt", "out"},
+      {"--lines=5", "in.txt", "out"},
+  };
+  for (const std::vector<std::string>& args : cases) {
+    console.err.clear();
+    EXPECT_EQ(Run(args), kExitUsage) << ::testing::PrintToString(args);
+    EXPECT_NE(console.err.find("usage: tarnwick-split [-l N] [-q] SOURCE DIR\n"), std::string::npos)
+        << console.err;
+    EXPECT_EQ(console.err.rfind("tarnwick-split: ", 0), 0u) << console.err;
+  }
+  EXPECT_TRUE(files.appended.empty());
+  EXPECT_EQ(console.out, "");
+
+  // The largest count is accepted.
+  EXPECT_EQ(Run({"-l", "2147483647", "in.txt", "out"}), kExitSuccess);
+}
+
+TEST_F(CommandLineTest, HelpAndVersion) {
+  EXPECT_EQ(Run({"--help"}), kExitSuccess);
+  EXPECT_EQ(console.out.rfind("usage: tarnwick-split [-l N] [-q] SOURCE DIR\n", 0), 0u);
+  EXPECT_NE(console.out.find("-l N"), std::string::npos);
+  EXPECT_NE(console.out.find("130"), std::string::npos);
+  console.out.clear();
+  EXPECT_EQ(Run({"--version"}), kExitSuccess);
+  EXPECT_EQ(console.out.rfind("tarnwick-split ", 0), 0u);
+  EXPECT_EQ(console.out.back(), '\n');
+  EXPECT_EQ(console.err, "");
+  EXPECT_TRUE(files.appended.empty());
+}
+
+TEST_F(CommandLineTest, FailuresGiveOneLineAndExitOne) {
+  files.refuse_open.insert(Out(1));
+  EXPECT_EQ(Run({"in.txt", "out"}), kExitFailure);
+  EXPECT_EQ(console.err, "tarnwick-split: cannot write '" + Out(1) + "': Permission denied\n");
+
+  console.err.clear();
+  EXPECT_EQ(Run({"absent.txt", "out"}), kExitFailure);
+  EXPECT_EQ(console.err, "tarnwick-split: cannot open 'absent.txt': No such file or directory\n");
+
+  console.err.clear();
+  files.read_fails_after = 0;
+  EXPECT_EQ(Run({"in.txt", "out"}), kExitFailure);
+  EXPECT_EQ(console.err, "tarnwick-split: cannot read 'in.txt': Input/output error\n");
+
+  EXPECT_EQ(DescribeError({SplitErrorKind::kOutputIsSource, "d/2.txt", ""}),
+            "cannot write 'd/2.txt': it is the source file");
+  EXPECT_EQ(DescribeError({SplitErrorKind::kCountOverflow, "d/2147483648.txt", ""}),
+            "cannot write 'd/2147483648.txt': more than 2147483647 files, or lines in one file");
+}
+
+TEST_F(CommandLineTest, CtrlCStopsLikeTheStopButton) {
+  RequestInterrupt();
+  EXPECT_EQ(Run({"in.txt", "out"}), kExitInterrupted);
+  EXPECT_EQ(files.files[Out(1)], "");  // opened before the first line, then closed
+  EXPECT_EQ(files.open_files, 0);
+  EXPECT_EQ(console.err, "");
+
+  // At the end of the source the job finishes normally, as with the Stop button.
+  files.files["in.txt"] = "";
+  EXPECT_EQ(Run({"in.txt", "out"}), kExitSuccess);
+}
+
+TEST_F(CommandLineTest, ProgressLineOnlyOnATerminalAndNotWithQ) {
+  std::string source;
+  int lines = 0;
+  for (; source.size() < (5u << 20); ++lines) source += "some text of a line\r\n";
+  files.files["in.txt"] = source;
+  EXPECT_EQ(Run({"-l", "100000", "in.txt", "out"}), kExitSuccess);
+  EXPECT_EQ(console.err, "");
+
+  console.terminal = true;
+  EXPECT_EQ(Run({"-q", "-l", "100000", "in.txt", "out"}), kExitSuccess);
+  EXPECT_EQ(console.err, "");
+
+  EXPECT_EQ(Run({"-l", "100000", "in.txt", "out"}), kExitSuccess);
+  EXPECT_EQ(console.err.rfind("\rtarnwick-split: ", 0), 0u) << console.err;
+  EXPECT_NE(console.err.find(" of 5.0 MiB"), std::string::npos) << console.err;
+  // The last drawing gives the final figures and ends the line.
+  const std::string last = console.err.substr(console.err.rfind('\r'));
+  EXPECT_NE(last.find("(100%), " + std::to_string(lines) + " lines, 3 files"), std::string::npos)
+      << last;
+  EXPECT_EQ(console.err.back(), '\n');
+}
+
+}  // namespace
+}  // namespace tarnwick::cli
