@@ -181,12 +181,12 @@ void AddColumn(HWND form, int x, bool enabled) {
   add(AddControl(form, L"Edit", L"文本框", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, x + 140,
                  154, 130, 22));
 
-  HWND horizontal = AddControl(form, L"ProgressBar20WndClass", L"", 0, 0, x, 188, 200, 18);
+  HWND horizontal = AddControl(form, L"ProgressBar20WndClass", L"", WS_BORDER, 0, x, 188, 200, 18);
   SendMessageW(horizontal, PBM_SETRANGE32, 0, 30000);
   SendMessageW(horizontal, PBM_SETPOS, 18000, 0);
   add(horizontal);
-  HWND vertical = AddControl(form, L"ProgressBar20WndClass", L"", PBS_VERTICAL | PBS_SMOOTH, 0,
-                             x + 220, 188, 18, 120);
+  HWND vertical = AddControl(form, L"ProgressBar20WndClass", L"",
+                             PBS_VERTICAL | PBS_SMOOTH | WS_BORDER, 0, x + 220, 188, 18, 120);
   SendMessageW(vertical, PBM_SETRANGE32, 0, 30000);
   SendMessageW(vertical, PBM_SETPOS, 12000, 0);
   add(vertical);
