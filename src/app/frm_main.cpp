@@ -361,7 +361,7 @@ void frmMain::PumpMessages() {
   if (!pump_) return;
   pump_->Pump();
   // The program is being ended: stop as by Stop; the quit is posted again afterwards.
-  if (pump_->QuitReceived() || !hwnd_) stop_requested_ = true;
+  if ((pump_->QuitReceived() || !hwnd_) && !stop_requested_) StopJob();
 }
 
 }  // namespace tarnwick::app

@@ -37,6 +37,8 @@ struct FormOptions {
   std::function<bool(const std::wstring&)> start_command;
   // Post WM_QUIT when the window is destroyed (the program's window does).
   bool quit_on_destroy = true;
+  // The files the job reads and writes; null for the system's.
+  FileSystem* file_system = nullptr;
 };
 
 class frmMain final : private SplitHost {
@@ -72,6 +74,7 @@ class frmMain final : private SplitHost {
   void Label7_Change();
   void Label8_Click();
   void StartJob();
+  void RunJob();
   void StopJob();
   // Every caption change of Command2 goes through here (skin hook point).
   void SetCommand2Caption(const std::wstring& caption);

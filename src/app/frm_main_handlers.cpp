@@ -80,7 +80,9 @@ void frmMain::Form_Load() {
   }
 }
 
-void frmMain::Form_Unload() { modSkinner::UnskinForm(hwnd_); }
+void frmMain::Form_Unload() {
+  modSkinner::UnskinForm(hwnd_);
+}
 
 // ---- Command2: Start and Stop ----
 
@@ -117,24 +119,43 @@ void frmMain::StartJob() {
   SetLabelCaption(L"Label6", std::wstring(L"0") + kSecondsSuffix);
   stop_requested_ = false;
 
-  platform::ThrottledPump pump(hwnd_);
-  pump_ = &pump;
-  job_running_ = true;
+  RunJob();
+  if (close_requested_ && hwnd_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+}
+
+// Runs the split job to its end, pumping this window's messages between lines.
+void frmMain::RunJob() {
+  // Marks the job as running for its whole duration, whatever way it ends.
+  struct JobScope {
+    frmMain& form;
+    platform::ThrottledPump pump;
+    explicit JobScope(frmMain& running) : form(running), pump(running.hwnd_) {
+      form.pump_ = &pump;
+      form.job_running_ = true;
+    }
+    ~JobScope() {
+      form.job_running_ = false;
+      form.pump_ = nullptr;
+      pump.RepostQuit();  // a WM_QUIT taken by the job's pump
+    }
+  } scope(*this);
   SplitOptions split_options;
   split_options.progress = &progress_;
+  std::wstring failure;
   try {
-    RunSplit(*this, SystemFileSystem(), split_options);
-  } catch (const std::exception& failure) {
-    // The job could not go on (out of memory, for example): end as a failed job does.
-    SetTimer1Enabled(false);
-    ShowLineTotal();
-    SetCommand2Caption(kStartCaption);
-    ShowMessage(platform::Utf8ToWide(failure.what()), kErrorTitle, true);
+    RunSplit(*this, options_.file_system ? *options_.file_system : SystemFileSystem(),
+             split_options);
+    return;
+  } catch (const std::exception& error) {
+    failure = platform::Utf8ToWide(error.what());
+  } catch (...) {
+    failure = L"未知错误";
   }
-  job_running_ = false;
-  pump_ = nullptr;
-  pump.RepostQuit();
-  if (close_requested_ && hwnd_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+  // The job could not go on (out of memory, for example): end as a failed job does.
+  SetTimer1Enabled(false);
+  ShowLineTotal();
+  SetCommand2Caption(kStartCaption);
+  ShowMessage(failure, kErrorTitle, true);
 }
 
 void frmMain::StopJob() {

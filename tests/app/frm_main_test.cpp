@@ -1,0 +1,506 @@
+// The main window's controller through the real window: settings, Start validation, jobs
+// with their messages, Stop, the elapsed seconds and running total, closing and quitting
+// during a job, drag and drop, the dialogs of Command1 and Command3, and the link label.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shlobj.h>
+
+#include <atomic>
+#include <memory>
+
+#include "app/frm_main.h"
+#include "platform/settings_store.h"
+#include "platform/text_convert.h"
+#include "platform/ui_metrics.h"
+#include "ui_test_support.h"
+
+namespace tarnwick::app {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::Click;
+using testing::DialogIcon;
+using testing::DialogResponder;
+using testing::ReadBytes;
+using testing::ScheduledAction;
+using testing::TempFolder;
+using testing::TypeText;
+using testing::WindowText;
+using testing::WriteBytes;
+
+// A source file that delivers its bytes at a fixed rate, so that a small file makes a job
+// of a known length; it can also fail after a number of bytes.
+class PacedInput : public InputFile {
+ public:
+  PacedInput(std::unique_ptr<InputFile> inner, double bytes_per_second, std::int64_t fail_after)
+      : inner_(std::move(inner)),
+        bytes_per_second_(bytes_per_second),
+        fail_after_(fail_after),
+        start_(GetTickCount64()) {}
+  std::int64_t Read(char* buffer, std::size_t capacity, std::string& error) override {
+    if (fail_after_ >= 0 && delivered_ >= fail_after_) {
+      error = "the device is not ready";
+      return -1;
+    }
+    const ULONGLONG due = start_ + static_cast<ULONGLONG>(delivered_ * 1000 / bytes_per_second_);
+    const ULONGLONG now = GetTickCount64();
+    if (due > now) Sleep(static_cast<DWORD>(due - now));
+    const std::int64_t got = inner_->Read(buffer, std::min<std::size_t>(capacity, 64), error);
+    if (got > 0) delivered_ += got;
+    return got;
+  }
+  FileIdentity Identity() const override { return inner_->Identity(); }
+
+ private:
+  std::unique_ptr<InputFile> inner_;
+  double bytes_per_second_;
+  std::int64_t fail_after_;
+  ULONGLONG start_;
+  std::int64_t delivered_ = 0;
+};
+
+class PacedFileSystem : public FileSystem {
+ public:
+  explicit PacedFileSystem(double bytes_per_second, std::int64_t fail_after = -1)
+      : bytes_per_second_(bytes_per_second), fail_after_(fail_after) {}
+  std::unique_ptr<InputFile> OpenRead(const std::string& path, std::string& error) override {
+    auto inner = SystemFileSystem().OpenRead(path, error);
+    if (!inner) return nullptr;
+    return std::make_unique<PacedInput>(std::move(inner), bytes_per_second_, fail_after_);
+  }
+  std::unique_ptr<OutputFile> OpenAppend(const std::string& path, std::string& error) override {
+    return SystemFileSystem().OpenAppend(path, error);
+  }
+
+ private:
+  double bytes_per_second_;
+  std::int64_t fail_after_;
+};
+
+// "line 1\r\n" ... "line count\r\n".
+std::string NumberedLines(int count) {
+  std::string text;
+  for (int i = 1; i <= count; ++i) text += "line " + std::to_string(i) + "\r\n";
+  return text;
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override { platform::DeleteApplicationSettings(settings_); }
+  void TearDown() override {
+    form_.reset();
+    platform::DeleteApplicationSettings(settings_);
+  }
+
+  frmMain& Open(FileSystem* files = nullptr) {
+    FormOptions options;
+    options.settings_application = settings_;
+    options.quit_on_destroy = false;
+    options.file_system = files;
+    options.start_command = [this](const std::wstring& command) {
+      commands_.push_back(command);
+      return true;
+    };
+    form_ = frmMain::Create(options);
+    EXPECT_NE(form_, nullptr);
+    return *form_;
+  }
+
+  HWND Ctl(const wchar_t* name) const { return form_->Control(name); }
+  std::wstring Text(const wchar_t* name) const { return WindowText(Ctl(name)); }
+  std::wstring Stored() const {
+    return platform::ReadSetting(settings_, kSettingsSection, kLinesPerFileKey).value_or(L"-");
+  }
+  // Fills in the three boxes and clicks Start; returns when the job (if any) has ended.
+  void Start(const std::wstring& source, const std::wstring& folder, const std::wstring& lines) {
+    TypeText(Ctl(L"Text4"), source);
+    TypeText(Ctl(L"Text2"), folder);
+    TypeText(Ctl(L"Text1"), lines);
+    Click(Ctl(L"Command2"));
+  }
+  // Right edge of Label7, in pixels from the right edge of iFrame5's client area.
+  int Label7RightGap() const {
+    RECT frame{};
+    GetClientRect(Ctl(L"iFrame5"), &frame);
+    return frame.right - testing::RectInParent(Ctl(L"Label7")).right;
+  }
+  void ExpectIdle() const {
+    EXPECT_EQ(Text(L"Command2"), kStartCaption);
+    EXPECT_FALSE(form_->Timer1Enabled());
+    EXPECT_FALSE(form_->JobRunning());
+  }
+
+  const std::wstring settings_ = L"TarnwickTest" + std::to_wstring(GetCurrentProcessId());
+  std::unique_ptr<frmMain> form_;
+  std::vector<std::wstring> commands_;
+};
+
+TEST_F(MainWindowTest, LinesPerFileIsStoredAndFilledInAtLoad) {
+  Open();
+  EXPECT_EQ(Text(L"Text1"), L"1000");  // first start: the default
+  EXPECT_EQ(Stored(), L"1000");
+
+  TypeText(Ctl(L"Text1"), L"  250 ");  // stored as typed, spaces trimmed
+  EXPECT_EQ(Stored(), L"250");
+  form_.reset();
+  Open();  // a second window
+  EXPECT_EQ(Text(L"Text1"), L"250");
+
+  form_.reset();
+  platform::SaveSetting(settings_, kSettingsSection, kLinesPerFileKey, L"0012abc");
+  Open();
+  EXPECT_EQ(Text(L"Text1"), L"12");
+  EXPECT_EQ(Stored(), L"12");
+
+  TypeText(Ctl(L"Text1"), L"x7");  // non-numeric text is stored as typed ...
+  EXPECT_EQ(Stored(), L"x7");
+  form_.reset();
+  Open();  // ... and reads back as its value, 0
+  EXPECT_EQ(Text(L"Text1"), L"0");
+}
+
+TEST_F(MainWindowTest, StartChecksThePathsInOrderAfterFixingTheLineCount) {
+  Open();
+  DialogResponder responder;
+  Start(L"", L"", L"abc");  // letters: 1000 before the checks; only the first message
+  EXPECT_EQ(Text(L"Text1"), L"1000");
+  EXPECT_EQ(Stored(), L"1000");
+  Start(L"   ", L"C:\\", L"");  // spaces only count as empty
+  EXPECT_EQ(Text(L"Text1"), L"1000");
+  Start(L"C:\\no such file.txt", L"  ", L"5");
+  EXPECT_EQ(Text(L"Text1"), L"5");
+
+  ASSERT_EQ(responder.Seen().size(), 3u);
+  const std::wstring first = L"请先选择需要处理的文件！";
+  const std::wstring second = L"请先选择用于保存分割后的文件目录！";
+  EXPECT_EQ(responder.Seen()[0].text, first);
+  EXPECT_EQ(responder.Seen()[1].text, first);
+  EXPECT_EQ(responder.Seen()[2].text, second);
+  for (const auto& seen : responder.Seen()) {
+    EXPECT_EQ(seen.title, L"错误");
+    EXPECT_EQ(seen.icon, DialogIcon::kError);
+  }
+  ExpectIdle();
+  EXPECT_EQ(Text(L"Label6"), L"0 秒");  // no job was started
+}
+
+TEST_F(MainWindowTest, JobSplitsTheSourceAndEndsWithTheFinishingMessage) {
+  TempFolder folder;
+  WriteBytes(folder / L"源.txt", "a\r\n\r\n  b  \r\n   \r\nc\r\nd");
+  Open();
+  DialogResponder responder;
+  Start((folder / L"源.txt").wstring(), folder.Path().wstring(), L"2");
+
+  ASSERT_EQ(responder.Seen().size(), 1u);
+  EXPECT_EQ(responder.Seen()[0].text, L"转换处理完成！");
+  EXPECT_EQ(responder.Seen()[0].title, L"提示");
+  EXPECT_EQ(responder.Seen()[0].icon, DialogIcon::kInformation);
+  EXPECT_EQ(ReadBytes(folder / L"1.txt"), "a\r\nb\r\n");
+  EXPECT_EQ(ReadBytes(folder / L"2.txt"), "c\r\nd\r\n");
+  EXPECT_TRUE(std::filesystem::exists(folder / L"3.txt"));
+  EXPECT_EQ(ReadBytes(folder / L"3.txt"), "");
+  ExpectIdle();
+  EXPECT_EQ(Text(L"Label7"), L"总共处理行数：4");
+  EXPECT_EQ(Text(L"Label6"), L"0 秒");
+  EXPECT_EQ(Label7RightGap(), platform::TwipsToPixels(60, platform::SystemDpi()));
+
+  // A second job appends; a longer total grows Label7 to the left, same right edge.
+  const int short_width =
+      testing::RectInParent(Ctl(L"Label7")).right - testing::RectInParent(Ctl(L"Label7")).left;
+  WriteBytes(folder / L"more.txt", NumberedLines(12345));
+  Start((folder / L"more.txt").wstring(), folder.Path().wstring(), L"100000");
+  EXPECT_EQ(Text(L"Label7"), L"总共处理行数：12345");
+  const RECT label = testing::RectInParent(Ctl(L"Label7"));
+  EXPECT_GT(label.right - label.left, short_width);
+  EXPECT_EQ(Label7RightGap(), platform::TwipsToPixels(60, platform::SystemDpi()));
+  EXPECT_EQ(ReadBytes(folder / L"1.txt"), "a\r\nb\r\n" + NumberedLines(12345));
+}
+
+TEST_F(MainWindowTest, EngineErrorsAreShownWithThePathAndTheReason) {
+  TempFolder folder;
+  WriteBytes(folder / L"1.txt", "x\r\n");
+  WriteBytes(folder / L"src.txt", NumberedLines(50));
+  const std::wstring missing_source = (folder / L"无此文件.txt").wstring();
+  const std::wstring missing_folder = (folder / L"nowhere").wstring();
+  struct Case {
+    std::wstring source, target, prefix, path;
+    bool system_reason;
+  } cases[] = {
+      {missing_source, folder.Path().wstring(), L"无法打开源文件：", missing_source, true},
+      {(folder / L"src.txt").wstring(), missing_folder, L"无法写入输出文件：",
+       missing_folder + L"\\1.txt", true},
+      {(folder / L"1.txt").wstring(), folder.Path().wstring(), L"输出文件不能是源文件：",
+       (folder / L"1.txt").wstring(), false},
+  };
+  Open();
+  for (const Case& c : cases) {
+    DialogResponder responder;
+    Start(c.source, c.target, L"10");
+    ASSERT_EQ(responder.Seen().size(), 1u) << platform::WideToUtf8(c.prefix);
+    const std::wstring& text = responder.Seen()[0].text;
+    if (c.system_reason) {  // the path, then the system's reason on the next line
+      EXPECT_EQ(text.rfind(c.prefix + c.path + L"\n", 0), 0u) << platform::WideToUtf8(text);
+      EXPECT_GT(text.size(), c.prefix.size() + c.path.size() + 1);
+    } else {
+      EXPECT_EQ(text, c.prefix + c.path);
+    }
+    EXPECT_EQ(responder.Seen()[0].title, L"错误");
+    EXPECT_EQ(responder.Seen()[0].icon, DialogIcon::kError);
+    ExpectIdle();
+  }
+  EXPECT_EQ(ReadBytes(folder / L"1.txt"), "x\r\n");  // the source was never written into
+}
+
+TEST_F(MainWindowTest, ReadFailureStopsTheJobWithAMessage) {
+  TempFolder folder;
+  WriteBytes(folder / L"src.txt", NumberedLines(100));
+  PacedFileSystem failing(1e9, 200);
+  Open(&failing);
+  DialogResponder responder;
+  Start((folder / L"src.txt").wstring(), folder.Path().wstring(), L"1000");
+  ASSERT_EQ(responder.Seen().size(), 1u);
+  EXPECT_EQ(responder.Seen()[0].text,
+            L"读取源文件失败：" + (folder / L"src.txt").wstring() + L"\nthe device is not ready");
+  ExpectIdle();
+  EXPECT_EQ(NumberedLines(100).rfind(ReadBytes(folder / L"1.txt"), 0), 0u);  // a prefix kept
+}
+
+TEST_F(MainWindowTest, StopEndsTheJobAtOnceWithoutMessageKeepingTheFiles) {
+  TempFolder folder;
+  const std::string source = NumberedLines(3000);
+  WriteBytes(folder / L"src.txt", source);
+  PacedFileSystem paced(source.size() / 4.0);  // four seconds if not stopped
+  Open(&paced);
+  DialogResponder responder;
+  bool running_before = false, running_after = false;
+  std::wstring caption_before, caption_after;
+  ScheduledAction stop(400ms, [&] {
+    caption_before = Text(L"Command2");
+    running_before = form_->Timer1Enabled();
+    Click(Ctl(L"Command2"));  // Stop
+    caption_after = Text(L"Command2");
+    running_after = form_->JobRunning();
+  });
+  const ULONGLONG started = GetTickCount64();
+  Start((folder / L"src.txt").wstring(), folder.Path().wstring(), L"100000");
+  EXPECT_LT(GetTickCount64() - started, 2500u);
+  ASSERT_TRUE(stop.Ran());
+  EXPECT_EQ(caption_before, kStopCaption);
+  EXPECT_TRUE(running_before);
+  EXPECT_EQ(caption_after, kStartCaption);  // at once, before the job has noticed
+  EXPECT_TRUE(running_after);
+  EXPECT_TRUE(responder.Seen().empty());
+  ExpectIdle();
+  const std::string written = ReadBytes(folder / L"1.txt");
+  EXPECT_FALSE(written.empty());
+  EXPECT_LT(written.size(), source.size());
+  EXPECT_EQ(source.rfind(written, 0), 0u);
+  EXPECT_FALSE(std::filesystem::exists(folder / L"2.txt"));
+}
+
+TEST_F(MainWindowTest, Label6CountsSecondsAndLabel7ShowsTheRunningTotal) {
+  TempFolder folder;
+  const std::string source = NumberedLines(2000);
+  WriteBytes(folder / L"src.txt", source);
+  PacedFileSystem paced(source.size() / 2.6);
+  Open(&paced);
+  DialogResponder responder;
+  std::vector<std::wstring> seconds, totals;
+  std::vector<int> gaps;
+  auto sample = [&] {
+    seconds.push_back(Text(L"Label6"));
+    totals.push_back(Text(L"Label7"));
+    gaps.push_back(Label7RightGap());
+  };
+  ScheduledAction at_half(500ms, sample), at_one_and_half(1500ms, sample);
+  Start((folder / L"src.txt").wstring(), folder.Path().wstring(), L"500");
+
+  ASSERT_EQ(seconds.size(), 2u);
+  EXPECT_EQ(seconds[0], L"0 秒");
+  EXPECT_EQ(seconds[1], L"1 秒");
+  EXPECT_EQ(Text(L"Label6"), L"2 秒");  // stays after the job
+  const std::wstring prefix = L"总共处理行数：";
+  EXPECT_EQ(totals[0], prefix + L"0");  // no tick yet
+  ASSERT_EQ(totals[1].rfind(prefix, 0), 0u);
+  const int running = std::stoi(totals[1].substr(prefix.size()));
+  EXPECT_GT(running, 300);
+  EXPECT_LT(running, 2000);
+  EXPECT_EQ(Text(L"Label7"), prefix + L"2000");
+  for (int gap : gaps) EXPECT_EQ(gap, platform::TwipsToPixels(60, platform::SystemDpi()));
+  ASSERT_EQ(responder.Seen().size(), 1u);
+  EXPECT_EQ(responder.Seen()[0].text, L"转换处理完成！");
+  ExpectIdle();
+  EXPECT_EQ(ReadBytes(folder / L"1.txt") + ReadBytes(folder / L"2.txt") +
+                ReadBytes(folder / L"3.txt") + ReadBytes(folder / L"4.txt"),
+            source);
+  EXPECT_EQ(ReadBytes(folder / L"5.txt"), "");
+}
+
+TEST_F(MainWindowTest, StartAfterStopDoesNotBeginASecondJobWhileTheFirstIsEnding) {
+  TempFolder folder;
+  const std::string source = NumberedLines(3000);
+  WriteBytes(folder / L"src.txt", source);
+  PacedFileSystem paced(source.size() / 4.0);
+  Open(&paced);
+  DialogResponder responder;
+  std::wstring caption_after_restart;
+  bool stop_flag_after_restart = false;
+  ScheduledAction stop_then_start(300ms, [&] {
+    Click(Ctl(L"Command2"));  // Stop
+    Click(Ctl(L"Command2"));  // Start, within the same pass of the job's message processing
+    caption_after_restart = Text(L"Command2");
+    stop_flag_after_restart = form_->bStopRequested();
+  });
+  const ULONGLONG started = GetTickCount64();
+  Start((folder / L"src.txt").wstring(), folder.Path().wstring(), L"100000");
+  EXPECT_LT(GetTickCount64() - started, 2500u);
+  EXPECT_EQ(caption_after_restart, kStartCaption);
+  EXPECT_TRUE(stop_flag_after_restart);
+  EXPECT_TRUE(responder.Seen().empty());  // no second job, so no finishing message
+  ExpectIdle();
+  EXPECT_LT(ReadBytes(folder / L"1.txt").size(), source.size());
+}
+
+TEST_F(MainWindowTest, ClosingDuringAJobStopsItAndClosesAfterItHasReturned) {
+  TempFolder folder;
+  const std::string source = NumberedLines(3000);
+  WriteBytes(folder / L"src.txt", source);
+  PacedFileSystem paced(source.size() / 4.0);
+  Open(&paced);
+  HWND form = form_->hWnd();
+  DialogResponder responder;
+  bool open_after_close = false;
+  ScheduledAction close(300ms, [&] {
+    SendMessageW(form, WM_CLOSE, 0, 0);
+    open_after_close = IsWindow(form) && IsWindow(Ctl(L"Label7"));
+  });
+  const ULONGLONG started = GetTickCount64();
+  Start((folder / L"src.txt").wstring(), folder.Path().wstring(), L"100000");
+  EXPECT_LT(GetTickCount64() - started, 2500u);
+  EXPECT_TRUE(open_after_close);
+  EXPECT_TRUE(IsWindow(form));  // the job has returned with every control still there
+  EXPECT_FALSE(form_->JobRunning());
+  EXPECT_FALSE(form_->Timer1Enabled());
+  testing::PumpFor(200ms);
+  EXPECT_FALSE(IsWindow(form));  // then the window closes
+  EXPECT_EQ(form_->hWnd(), nullptr);
+  EXPECT_TRUE(responder.Seen().empty());
+  EXPECT_EQ(source.rfind(ReadBytes(folder / L"1.txt"), 0), 0u);
+
+  Open();  // closing while idle closes at once
+  form = form_->hWnd();
+  SendMessageW(form, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindow(form));
+}
+
+TEST_F(MainWindowTest, QuitDuringAJobStopsItAndIsPostedAgain) {
+  TempFolder folder;
+  const std::string source = NumberedLines(3000);
+  WriteBytes(folder / L"src.txt", source);
+  PacedFileSystem paced(source.size() / 4.0);
+  Open(&paced);
+  ScheduledAction quit(300ms, [] { PostQuitMessage(7); });
+  const ULONGLONG started = GetTickCount64();
+  Start((folder / L"src.txt").wstring(), folder.Path().wstring(), L"100000");
+  EXPECT_LT(GetTickCount64() - started, 2500u);
+  ExpectIdle();
+  MSG message{};
+  ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(message.wParam, 7u);
+}
+
+// An HDROP as the shell makes it for a drag from the Explorer.
+HDROP MakeDrop(const std::vector<std::wstring>& paths) {
+  std::wstring list;
+  for (const auto& path : paths) list += path + L'\0';
+  list += L'\0';
+  const SIZE_T bytes = sizeof(DROPFILES) + list.size() * sizeof(wchar_t);
+  HGLOBAL memory = GlobalAlloc(GHND, bytes);
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = TRUE;
+  memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(),
+         list.size() * sizeof(wchar_t));
+  GlobalUnlock(memory);
+  return static_cast<HDROP>(memory);
+}
+
+TEST_F(MainWindowTest, DroppingAFileOrAFolderFillsTheMatchingBox) {
+  TempFolder folder;
+  WriteBytes(folder / L"a.txt", "a");
+  std::filesystem::create_directory(folder / L"输出");
+  Open();
+  EXPECT_TRUE(GetWindowLongW(form_->hWnd(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+  SendMessageW(form_->hWnd(), WM_DROPFILES,
+               reinterpret_cast<WPARAM>(MakeDrop({(folder / L"a.txt").wstring()})), 0);
+  EXPECT_EQ(Text(L"Text4"), (folder / L"a.txt").wstring());
+  EXPECT_EQ(Text(L"Text2"), L"");
+  SendMessageW(form_->hWnd(), WM_DROPFILES,
+               reinterpret_cast<WPARAM>(
+                   MakeDrop({(folder / L"missing").wstring(), (folder / L"输出").wstring()})),
+               0);
+  EXPECT_EQ(Text(L"Text2"), (folder / L"输出").wstring());
+  EXPECT_EQ(Text(L"Text4"), (folder / L"a.txt").wstring());
+}
+
+TEST_F(MainWindowTest, ChooseButtonsFillThePathsOnlyWhenSomethingWasChosen) {
+  TempFolder folder;
+  WriteBytes(folder / L"选中.txt", "x");
+  Open();
+  TypeText(Ctl(L"Text4"), L"old source");
+  TypeText(Ctl(L"Text2"), L"old folder");
+  {
+    DialogResponder responder;  // both dialogs cancelled
+    responder.Queue(DialogResponder::PressCancel());
+    responder.Queue(DialogResponder::PressCancel());
+    Click(Ctl(L"Command1"));
+    Click(Ctl(L"Command3"));
+    EXPECT_EQ(responder.Seen().size(), 2u);
+  }
+  EXPECT_EQ(Text(L"Text4"), L"old source");
+  EXPECT_EQ(Text(L"Text2"), L"old folder");
+
+  DialogResponder responder;  // a file typed into the Open dialog
+  const std::wstring chosen = (folder / L"选中.txt").wstring();
+  responder.Queue([&](HWND dialog) {
+    TypeText(GetDlgItem(dialog, 0x047C) ? GetDlgItem(dialog, 0x047C) : GetDlgItem(dialog, 0x0480),
+             chosen);
+    DialogResponder::PressOk()(dialog);
+  });
+  Click(Ctl(L"Command1"));
+  EXPECT_EQ(Text(L"Text4"), chosen);
+}
+
+TEST_F(MainWindowTest, LinkLabelShowsItsHandAndOpensTheHomePage) {
+  Open();
+  HWND link = Ctl(L"Label8");
+  EXPECT_TRUE(SendMessageW(link, WM_SETCURSOR, reinterpret_cast<WPARAM>(link),
+                           MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
+  ICONINFO info{};
+  ASSERT_TRUE(GetIconInfo(GetCursor(), &info));
+  EXPECT_FALSE(info.fIcon);
+  EXPECT_EQ(info.xHotspot, 12u);
+  EXPECT_EQ(info.yHotspot, 4u);
+  BITMAP mask{};
+  GetObjectW(info.hbmMask, sizeof(mask), &mask);
+  EXPECT_EQ(mask.bmWidth, 32);
+  EXPECT_EQ(info.hbmColor ? mask.bmHeight : mask.bmHeight / 2, 32);
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+
+  // Other labels keep the arrow.
+  SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+  HWND other = Ctl(L"Label4");
+  SendMessageW(other, WM_SETCURSOR, reinterpret_cast<WPARAM>(other),
+               MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW));
+
+  SendMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+  SendMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+  ASSERT_EQ(commands_.size(), 1u);
+  EXPECT_EQ(commands_[0], L"explorer.exe " + WindowText(link));
+  EXPECT_EQ(WindowText(link), L"http://www.example.com/");
+}
+
+}  // namespace
+}  // namespace tarnwick::app
