@@ -1,0 +1,113 @@
+// The window host's services: settings store, message pump, layout units, property store,
+// command start and text measuring.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "platform/command_start.h"
+#include "platform/message_pump.h"
+#include "platform/property_bag.h"
+#include "platform/settings_store.h"
+#include "platform/ui_metrics.h"
+
+namespace tarnwick::platform {
+namespace {
+
+TEST(SettingsStore, StoresTextsThatReadBackAndFallsBackWhenMissing) {
+  const std::wstring app = L"TarnwickStoreTest" + std::to_wstring(GetCurrentProcessId());
+  DeleteApplicationSettings(app);
+  EXPECT_FALSE(ReadSetting(app, L"设置", L"每个文件行数").has_value());
+  EXPECT_EQ(GetSetting(app, L"设置", L"每个文件行数", L"1000"), L"1000");
+  ASSERT_TRUE(SaveSetting(app, L"设置", L"每个文件行数", L"0012abc"));
+  EXPECT_EQ(GetSetting(app, L"设置", L"每个文件行数", L"1000"), L"0012abc");
+  ASSERT_TRUE(SaveSetting(app, L"设置", L"每个文件行数", L""));  // an empty text is a value
+  EXPECT_EQ(ReadSetting(app, L"设置", L"每个文件行数"), std::wstring());
+  const std::wstring long_text(5000, L'长');
+  ASSERT_TRUE(SaveSetting(app, L"设置", L"每个文件行数", long_text));
+  EXPECT_EQ(ReadSetting(app, L"设置", L"每个文件行数"), long_text);
+  EXPECT_TRUE(DeleteApplicationSettings(app));
+  EXPECT_FALSE(ReadSetting(app, L"设置", L"每个文件行数").has_value());
+  EXPECT_TRUE(DeleteApplicationSettings(app));  // nothing left to delete is fine
+}
+
+// Counts WM_APP messages sent to a plain window.
+struct CountingWindow {
+  static inline int received = 0;
+  HWND hwnd = nullptr;
+  CountingWindow() {
+    WNDCLASSW window_class{};
+    window_class.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+      if (m == WM_APP) ++received;
+      return DefWindowProcW(h, m, w, l);
+    };
+    window_class.hInstance = GetModuleHandleW(nullptr);
+    window_class.lpszClassName = L"TarnwickPumpTest";
+    RegisterClassW(&window_class);
+    hwnd = CreateWindowW(L"TarnwickPumpTest", L"", 0, 0, 0, 10, 10, nullptr, nullptr,
+                         GetModuleHandleW(nullptr), nullptr);
+  }
+  ~CountingWindow() { DestroyWindow(hwnd); }
+};
+
+TEST(ThrottledPump, ProcessesEverythingPendingAtMostOncePerInterval) {
+  CountingWindow window;
+  CountingWindow::received = 0;
+  ThrottledPump pump(nullptr, 50);
+  for (int i = 0; i < 3; ++i) PostMessageW(window.hwnd, WM_APP, 0, 0);
+  pump.Pump();  // the first call processes at once
+  EXPECT_EQ(CountingWindow::received, 3);
+  PostMessageW(window.hwnd, WM_APP, 0, 0);
+  pump.Pump();  // within the interval: returns at once
+  EXPECT_EQ(CountingWindow::received, 3);
+  Sleep(80);
+  pump.Pump();
+  EXPECT_EQ(CountingWindow::received, 4);
+}
+
+TEST(ThrottledPump, KeepsAQuitForItsOwnerToPostAgain) {
+  CountingWindow window;
+  CountingWindow::received = 0;
+  ThrottledPump pump(nullptr, 10);
+  PostQuitMessage(5);
+  PostMessageW(window.hwnd, WM_APP, 0, 0);
+  pump.PumpNow();
+  EXPECT_TRUE(pump.QuitReceived());
+  pump.RepostQuit();
+  EXPECT_FALSE(pump.QuitReceived());
+  MSG message{};
+  ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(message.wParam, 5u);
+  pump.PumpNow();
+  EXPECT_EQ(CountingWindow::received, 1);  // nothing was lost
+}
+
+TEST(LayoutUnits, TwipsBecomeRoundedPixelsAtTheGivenDpi) {
+  EXPECT_EQ(TwipsToPixels(8520, 96), 568);
+  EXPECT_EQ(TwipsToPixels(3840, 96), 256);
+  EXPECT_EQ(TwipsToPixels(160, 96), 11);  // 10.67
+  EXPECT_EQ(TwipsToPixels(60, 96), 4);
+  EXPECT_EQ(TwipsToPixels(1440, 144), 144);
+  EXPECT_EQ(TwipsToPixels(120, 120), 10);
+  EXPECT_EQ(PixelsToTwips(568, 96), 8520);
+  const SIZE text = MeasureText(L"", 0);
+  EXPECT_EQ(text.cx, 0);
+  EXPECT_GT(text.cy, 0);  // the line height, also for an empty caption
+}
+
+TEST(PropertyBag, KeepsOnlyValuesOtherThanTheDefault) {
+  PropertyBag bag;
+  EXPECT_EQ(bag.ReadProperty(L"BackColor", 0x8000000F), 0x8000000F);
+  bag.WriteProperty(L"BackColor", 0xFF, 0x8000000F);
+  EXPECT_TRUE(bag.Contains(L"BackColor"));
+  EXPECT_EQ(bag.ReadProperty(L"BackColor", 0x8000000F), 0xFF);
+  bag.WriteProperty(L"BackColor", 0x8000000F, 0x8000000F);
+  EXPECT_FALSE(bag.Contains(L"BackColor"));
+  EXPECT_TRUE(bag.Empty());
+}
+
+TEST(CommandStart, StartsAProgramAndReportsOneThatCannotStart) {
+  EXPECT_TRUE(StartCommand(L"cmd.exe /c exit 0"));
+  EXPECT_FALSE(StartCommand(L"tarnwick-no-such-program.exe"));
+}
+
+}  // namespace
+}  // namespace tarnwick::platform
