@@ -7,7 +7,6 @@
 #include "splitter/split_job.h"
 
 #include <algorithm>
-#include <bit>
 #include <charconv>
 #include <condition_variable>
 #include <cstring>
@@ -18,113 +17,53 @@
 #include <thread>
 #include <utility>
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define TARNWICK_SSE2 1
-#endif
-
+#include "splitter/cr_list.h"
 #include "splitter/text_value.h"
 
 namespace tarnwick {
 namespace {
 
-// Slack past the end of the read buffer: the CR search reads whole 64-byte chunks.
-constexpr std::size_t kSlack = 64;
+// Slack past the end of the read buffer, for the CR search.
+constexpr std::size_t kSlack = kCrListSlack;
 
 // Largest read: offsets into the read buffer are 32-bit.
 constexpr std::size_t kMaxReadBuffer = std::size_t{1} << 30;
 
-#ifdef TARNWICK_SSE2
-// The CR bits of the 64 bytes at `chunk`, limited to the data before `limit`.
-inline std::uint64_t CrMask(const char* chunk, const char* limit) {
-  const __m128i cr = _mm_set1_epi8('\r');
-  std::uint64_t mask = 0;
-  for (int i = 0; i < 4; ++i) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk + 16 * i));
-    const auto bits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, cr)));
-    mask |= static_cast<std::uint64_t>(bits) << (16 * i);
-  }
-  const auto available = static_cast<std::size_t>(limit - chunk);
-  if (available < 64) mask &= (std::uint64_t{1} << available) - 1;
-  return mask;
-}
-#endif
+// A block of the source with the list of its CRs.
+struct Block {
+  const char* bytes = nullptr;
+  std::int64_t count = 0;  // bytes read; 0 at the end of the source, -1 on failure
+  const std::uint32_t* crs = nullptr;
+  std::size_t cr_count = 0;
+};
 
-// The CRs of the read buffer, listed a stretch at a time: the line loop takes each line
-// end from the list instead of searching for it, which saves a library call and a
-// hard-to-predict branch per line. CRs are taken in order, one per line that ends at one.
+// The CRs of the current block, taken in order, one per line that ends at one.
 class CrIndex {
  public:
-  static constexpr std::size_t kStretch = 8192;  // bytes listed at once
-
-  CrIndex() : list_(std::make_unique<std::uint32_t[]>(kStretch + 1)) {}
-
   // Starts over with a freshly read block.
-  void Start(const char* begin, const char* end) {
-    begin_ = begin;
-    end_ = end;
-    listed_end_ = begin;
-    count_ = 0;
+  void Start(const Block& block) {
+    begin_ = block.bytes;
+    list_ = block.crs;
+    count_ = block.cr_count;
     next_ = 0;
   }
 
   // The next CR not yet taken, or null when the rest of the block has none.
-  const char* Peek() {
-    while (next_ == count_) {
-      if (!ListNext()) return nullptr;
-    }
-    return begin_ + list_[next_];
-  }
+  const char* Peek() const { return next_ < count_ ? begin_ + list_[next_] : nullptr; }
   void Take() { ++next_; }
 
   // Direct access for the fast path, which keeps its place in a local.
   const char* begin() const { return begin_; }
-  const std::uint32_t* list() const { return list_.get(); }
+  const std::uint32_t* list() const { return list_; }
   std::size_t next() const { return next_; }
   std::size_t count() const { return count_; }
   void set_next(std::size_t next) { next_ = next; }
 
  private:
-  // Lists the CRs of the next stretch. False when the whole block is listed.
-  bool ListNext() {
-    if (listed_end_ == end_) return false;
-    const char* from = listed_end_;
-    const char* to = static_cast<std::size_t>(end_ - from) > kStretch ? from + kStretch : end_;
-    std::uint32_t* out = list_.get();
-#ifdef TARNWICK_SSE2
-    // The first four CRs of each 64 bytes are listed without a branch: every step writes
-    // an entry and keeps it only when there was a CR left.
-    for (const char* chunk = from; chunk < to; chunk += 64) {
-      std::uint64_t mask = CrMask(chunk, to);
-      const auto base = static_cast<std::uint32_t>(chunk - begin_);
-      for (int k = 0; k < 4; ++k) {
-        *out = base + static_cast<std::uint32_t>(std::countr_zero(mask));
-        out += mask != 0;
-        mask &= mask - 1;
-      }
-      for (; mask != 0; mask &= mask - 1) {
-        *out++ = base + static_cast<std::uint32_t>(std::countr_zero(mask));
-      }
-    }
-#else
-    for (const char* p = from;
-         (p = static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(to - p))));
-         ++p) {
-      *out++ = static_cast<std::uint32_t>(p - begin_);
-    }
-#endif
-    count_ = static_cast<std::size_t>(out - list_.get());
-    next_ = 0;
-    listed_end_ = to;
-    return true;
-  }
-
-  std::unique_ptr<std::uint32_t[]> list_;  // offsets from begin_ of the listed CRs
   const char* begin_ = nullptr;
-  const char* end_ = nullptr;
-  const char* listed_end_ = nullptr;  // end of the stretches listed so far
-  std::size_t count_ = 0;             // entries of the current stretch
-  std::size_t next_ = 0;              // first entry not yet taken
+  const std::uint32_t* list_ = nullptr;  // offsets from begin_ of the block's CRs
+  std::size_t count_ = 0;
+  std::size_t next_ = 0;  // first entry not yet taken
 };
 
 // Runs file reads and writes on a helper thread, in the order they were posted, while the
@@ -194,35 +133,35 @@ class IoWorker {
   bool quit_ = false;
 };
 
-// Reads the source block by block into two buffers: with a worker, the next block is
-// read on the helper thread while the job works through the current one. Reading ahead
-// starts only after a full block, so small sources never start the thread.
+// Reads the source block by block into two buffers and lists each block's CRs: with a
+// worker, the next block is read and listed on the helper thread while the job works
+// through the current one. Reading ahead starts only after a full block, so small sources
+// never start the thread.
 class BlockReader {
  public:
   BlockReader(std::size_t capacity, IoWorker* worker)
-      : capacity_(capacity),
-        buffers_{std::make_unique<char[]>(capacity + kSlack),
-                 worker != nullptr ? std::make_unique<char[]>(capacity + kSlack) : nullptr},
-        worker_(worker) {}
+      : capacity_(capacity), slots_(worker != nullptr ? 2 : 1), worker_(worker) {
+    for (int i = 0; i < slots_; ++i) {
+      buffers_[i].bytes = std::make_unique<char[]>(capacity + kSlack);
+      buffers_[i].crs = std::make_unique<std::uint32_t[]>(capacity + kCrListExtra);
+    }
+  }
 
   void Attach(InputFile* file) { file_ = file; }
 
-  // Reads the next block. Returns its bytes (readable kSlack bytes past the end) and
-  // count, 0 at the end of the source, or -1 on failure with the reason.
-  std::int64_t Next(const char*& data, std::string& reason) {
-    std::int64_t count;
+  // Reads the next block; count 0 at the end of the source, -1 on failure with the reason.
+  Block Next(std::string& reason) {
     if (ahead_) {
       worker_->WaitFor(ahead_ticket_);
       ahead_ = false;
       current_ = 1 - current_;
-      count = ahead_count_;
-      if (count < 0) reason = std::move(ahead_reason_);
+      if (buffers_[current_].count < 0) reason = std::move(ahead_reason_);
     } else {
-      count = file_->Read(buffers_[current_].get(), capacity_, reason);
+      Fill(buffers_[current_], reason);
     }
-    data = buffers_[current_].get();
-    if (worker_ != nullptr && count == static_cast<std::int64_t>(capacity_)) ReadAhead();
-    return count;
+    const Buffer& buffer = buffers_[current_];
+    if (worker_ != nullptr && buffer.count == static_cast<std::int64_t>(capacity_)) ReadAhead();
+    return Block{buffer.bytes.get(), buffer.count, buffer.crs.get(), buffer.cr_count};
   }
 
   // Waits for a read in flight; afterwards the file may be closed.
@@ -231,26 +170,42 @@ class BlockReader {
   }
 
  private:
+  struct Buffer {
+    std::unique_ptr<char[]> bytes;
+    std::unique_ptr<std::uint32_t[]> crs;
+    std::int64_t count = 0;
+    std::size_t cr_count = 0;
+  };
+
+  // Reads into `buffer` and lists its CRs.
+  void Fill(Buffer& buffer, std::string& reason) {
+    buffer.count = file_->Read(buffer.bytes.get(), capacity_, reason);
+    buffer.cr_count =
+        buffer.count > 0
+            ? ListCrs(buffer.bytes.get(), static_cast<std::size_t>(buffer.count), buffer.crs.get())
+            : 0;
+  }
+
   // Starts reading the block after the current one into the other buffer.
   void ReadAhead() {
-    char* buffer = buffers_[1 - current_].get();
-    ahead_count_ = -1;
+    Buffer& buffer = buffers_[1 - current_];
+    buffer.count = -1;
     ahead_reason_ = "out of memory";
-    ahead_ticket_ = worker_->Post([this, buffer] {
+    ahead_ticket_ = worker_->Post([this, &buffer] {
       ahead_reason_.clear();
-      ahead_count_ = file_->Read(buffer, capacity_, ahead_reason_);
+      Fill(buffer, ahead_reason_);
     });
     ahead_ = true;
   }
 
   std::size_t capacity_;
-  std::unique_ptr<char[]> buffers_[2];
+  Buffer buffers_[2];
+  int slots_;
   IoWorker* worker_;
   InputFile* file_ = nullptr;
   int current_ = 0;
   bool ahead_ = false;  // a read into the other buffer has been posted
   std::uint64_t ahead_ticket_ = 0;
-  std::int64_t ahead_count_ = 0;
   std::string ahead_reason_;
 };
 
@@ -409,6 +364,7 @@ class SplitRun {
  public:
   SplitRun(SplitHost& host, FileSystem& files, const SplitOptions& options)
       : SplitRun(host, files, options,
+                 options.background_io ? std::make_unique<IoWorker>() : nullptr,
                  options.background_io ? std::make_unique<IoWorker>() : nullptr) {}
 
   SplitOutcome Run();
@@ -422,15 +378,19 @@ class SplitRun {
   bool CloseOutput(std::string& reason);
   SplitOutcome Fail(SplitErrorKind kind, std::string path, std::string reason);
 
+  // Reading and writing get a helper thread each, so that the work of a job can spread
+  // over two processors: lines on this thread, file transfers on the others.
   SplitRun(SplitHost& host, FileSystem& files, const SplitOptions& options,
-           std::unique_ptr<IoWorker> worker)
+           std::unique_ptr<IoWorker> read_worker, std::unique_ptr<IoWorker> write_worker)
       : host_(host),
         files_(files),
         progress_(options.progress != nullptr ? *options.progress : own_progress_),
         count_limit_(std::max<std::int32_t>(options.count_limit, 1)),
-        reader_(std::clamp<std::size_t>(options.read_buffer_size, 1, kMaxReadBuffer), worker.get()),
-        output_(std::max<std::size_t>(options.write_buffer_size, 1), worker.get()),
-        worker_(std::move(worker)) {
+        reader_(std::clamp<std::size_t>(options.read_buffer_size, 1, kMaxReadBuffer),
+                read_worker.get()),
+        output_(std::max<std::size_t>(options.write_buffer_size, 1), write_worker.get()),
+        read_worker_(std::move(read_worker)),
+        write_worker_(std::move(write_worker)) {
     progress_ = SplitProgress{};
   }
 
@@ -457,9 +417,10 @@ class SplitRun {
   std::int32_t file_number_ = 0;
   std::int32_t lines_in_file_ = 0;
 
-  // Last, so it is destroyed first: tasks still queued finish while the files and buffers
-  // they use exist.
-  std::unique_ptr<IoWorker> worker_;
+  // Last, so they are destroyed first: tasks still queued finish while the files and
+  // buffers they use exist.
+  std::unique_ptr<IoWorker> read_worker_;
+  std::unique_ptr<IoWorker> write_worker_;
 };
 
 // True when the identity is filled in (an all-zero identity means unknown).
@@ -550,7 +511,7 @@ FastExit SplitRun::CopyLinesInBuffer() {
   const char* const block = crs_.begin();
   const std::uint32_t* const list = crs_.list();
   std::size_t next = crs_.next();
-  std::size_t count = crs_.count();
+  const std::size_t count = crs_.count();
   char* const out = output_.data();
   std::size_t out_size = output_.size();
   const std::size_t out_capacity = output_.capacity();
@@ -563,14 +524,9 @@ FastExit SplitRun::CopyLinesInBuffer() {
       exit = FastExit::kStop;
       break;
     }
-    if (next == count) {
-      crs_.set_next(next);
-      if (crs_.Peek() == nullptr) {  // the line runs past the end of the buffer
-        exit = FastExit::kGeneral;
-        break;
-      }
-      next = crs_.next();
-      count = crs_.count();
+    if (next == count) {  // the line runs past the end of the buffer
+      exit = FastExit::kGeneral;
+      break;
     }
     const char* cr = block + list[next];
     // The output grows by at most the line and CR LF.
@@ -623,12 +579,12 @@ FastExit SplitRun::CopyLinesInBuffer() {
 
 // Reads the next block of the source into the buffer. False on a read failure.
 bool SplitRun::Refill() {
-  const char* data = nullptr;
-  const std::int64_t count = reader_.Next(data, read_reason_);
+  const Block block = reader_.Next(read_reason_);
+  const std::int64_t count = block.count;
   if (count < 0) return false;
-  pos_ = data;
-  end_ = data + count;
-  crs_.Start(pos_, end_);
+  pos_ = block.bytes;
+  end_ = block.bytes + count;
+  crs_.Start(block);
   if (count == 0) source_ended_ = true;
   progress_.bytes_read += static_cast<std::uint64_t>(count);
   return true;

@@ -100,7 +100,7 @@ struct SplitProgress {
 };
 
 struct SplitOptions {
-  std::size_t read_buffer_size = 1u << 20;   // bytes per source read (at least 1)
+  std::size_t read_buffer_size = 1u << 19;   // bytes per source read (at least 1)
   std::size_t write_buffer_size = 1u << 19;  // output bytes gathered before a write (at least 1)
   // Reads ahead and writes behind on a helper thread (two buffers each way then), so file
   // transfers overlap the work on the lines. The host is only ever called on the thread

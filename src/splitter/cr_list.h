@@ -1,0 +1,28 @@
+// Lists where the CRs of a block of bytes are, so the line loop can take each line end from
+// the list instead of searching for it (which would cost a library call and a
+// hard-to-predict branch per line).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tarnwick {
+
+// Bytes past the end of a block that the listing may read (they must be readable).
+inline constexpr std::size_t kCrListSlack = 64;
+
+// Entries past the count of bytes that the listing may write (the list needs room for
+// count + kCrListExtra entries).
+inline constexpr std::size_t kCrListExtra = 4;
+
+// Writes the offsets of the CRs among `count` bytes into `out`; returns how many there
+// are. Uses the fastest variant available.
+std::size_t ListCrs(const char* bytes, std::size_t count, std::uint32_t* out);
+
+// The variant for any processor (SSE2 on x86-64, memchr elsewhere).
+std::size_t ListCrsPortable(const char* bytes, std::size_t count, std::uint32_t* out);
+
+// Whether the processor runs the AVX2 variant, which ListCrs then uses.
+bool HasAvx2Listing();
+
+}  // namespace tarnwick
