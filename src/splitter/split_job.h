@@ -102,10 +102,10 @@ struct SplitProgress {
 struct SplitOptions {
   std::size_t read_buffer_size = 1u << 19;   // bytes per source read (at least 1)
   std::size_t write_buffer_size = 1u << 19;  // output bytes gathered before a write (at least 1)
-  // Reads ahead and writes behind on a helper thread (two buffers each way then), so file
-  // transfers overlap the work on the lines. The host is only ever called on the thread
-  // that runs the job.
-  bool background_io = true;
+  // Full output buffers are written by a helper thread while the next one fills (two
+  // buffers then), so the writing overlaps the work on the lines. The host is only ever
+  // called on the thread that runs the job.
+  bool background_writes = true;
   SplitProgress* progress = nullptr;  // updated while the job runs, when given
   // Largest file number and largest line count of one file; lowered only by tests.
   std::int32_t count_limit = 2147483647;

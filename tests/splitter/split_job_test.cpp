@@ -44,7 +44,7 @@ SplitOptions OptionsFor(const Config& config) {
   SplitOptions options;
   options.read_buffer_size = config.read;
   options.write_buffer_size = config.write;
-  options.background_io = config.background;
+  options.background_writes = config.background;
   return options;
 }
 
@@ -160,7 +160,7 @@ TEST(SplitJobBuffers, TinyBuffersMatchReferenceModel) {
         SplitOptions options;
         options.read_buffer_size = read;
         options.write_buffer_size = write;
-        options.background_io = (read + write) % 2 == 0;
+        options.background_writes = (read + write) % 2 == 0;
         ASSERT_EQ(RunSplit(host, files, options), SplitOutcome::kFinished);
         const std::vector<std::string> expected = ReferenceFiles(source, n);
         ASSERT_EQ(OutputFiles(files), expected)

@@ -89,7 +89,7 @@ TEST_F(SystemFilesTest, SplitsAndAppends) {
 }
 
 TEST_F(SystemFilesTest, LargeSourceThroughBothBufferModes) {
-  // Several read blocks and many write buffers, with reading ahead and writing behind.
+  // Several read blocks and many write buffers, written on the helper thread or not.
   std::mt19937 random(7);
   std::string source;
   while (source.size() < (3u << 20)) {
@@ -106,7 +106,7 @@ TEST_F(SystemFilesTest, LargeSourceThroughBothBufferModes) {
     SplitOptions options;
     options.read_buffer_size = 300000;
     options.write_buffer_size = 70000;
-    options.background_io = background;
+    options.background_writes = background;
     EXPECT_EQ(Split(root_ / "in.txt", root_ / "out", 7000, options), SplitOutcome::kFinished);
     EXPECT_EQ(OutputFiles(root_ / "out"), ReferenceFiles(source, 7000)) << background;
   }
