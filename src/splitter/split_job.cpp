@@ -1,9 +1,11 @@
 // The split job: streams the source in large blocks, trims and drops lines on the fly and
 // gathers the output in a buffer, so no line is ever held whole and memory stays bounded.
 //
-// Most lines lie whole in the read buffer, need no trimming and end in CR LF; they take a
-// fast path that keeps its state in registers and copies each line with its terminator in
-// one piece. Every other line, and every buffer or file boundary, takes the general path.
+// Each block read gets a list of its CRs (see cr_list.h). Lines that lie whole in the
+// block take a fast path that keeps its state in registers and copies runs of unchanged
+// lines in one piece; a line crossing the end of the block, a full output buffer and the
+// count limit take the general path. Full output buffers are written by a helper thread
+// while the next one fills.
 #include "splitter/split_job.h"
 
 #include <algorithm>
@@ -14,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -84,9 +87,19 @@ class IoWorker {
     thread_.join();
   }
 
-  // Queues a task; returns its ticket for WaitFor.
+  // Queues a task; returns its ticket for WaitFor. Without a thread (the system refused
+  // one) the task runs at once.
   std::uint64_t Post(std::function<void()> task) {
-    if (!thread_.joinable()) thread_ = std::thread([this] { Work(); });
+    if (!thread_.joinable()) {
+      try {
+        thread_ = std::thread([this] { Work(); });
+      } catch (const std::system_error&) {
+        task();
+        std::lock_guard<std::mutex> lock(mutex_);
+        done_ = ++posted_;
+        return posted_;
+      }
+    }
     std::uint64_t ticket;
     {
       std::lock_guard<std::mutex> lock(mutex_);
