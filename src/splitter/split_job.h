@@ -11,7 +11,8 @@
 namespace tarnwick {
 
 // Identity of an open file on its volume (device and inode, or volume serial and file
-// index): two paths name the same file exactly when their identities are equal.
+// id): two paths name the same file exactly when their identities are equal. All zero
+// means unknown; the job then treats the file as different from every other.
 struct FileIdentity {
   std::uint64_t volume = 0;
   std::uint64_t index_high = 0;
@@ -31,6 +32,7 @@ class InputFile {
 };
 
 // A file open for appending. Write writes all bytes or fails with the reason in `error`.
+// The job may call Write on a helper thread of its own (never two calls at once).
 class OutputFile {
  public:
   virtual ~OutputFile() = default;
