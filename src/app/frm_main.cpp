@@ -22,6 +22,7 @@ constexpr DWORD kFormStyle =
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT | WS_EX_ACCEPTFILES;
 constexpr COLORREF kLinkColor = RGB(0, 0, 255);
 
+// The executable, which holds the window classes and the resources.
 HINSTANCE ModuleInstance() {
   return GetModuleHandleW(nullptr);
 }
@@ -119,6 +120,8 @@ void frmMain::CreateControls(const std::wstring& container, HWND parent) {
   }
 }
 
+// Creates one control of the layout in `parent`, in the default font; labels sized to
+// their caption.
 HWND frmMain::CreateControl(const ControlSpec& spec, HWND parent, int id) {
   const RECT bounds{Pixels(spec.left), Pixels(spec.top), Pixels(spec.left + spec.width),
                     Pixels(spec.top + spec.height)};
@@ -214,6 +217,7 @@ void frmMain::ShowMessage(const std::wstring& text, const std::wstring& title, b
       error ? platform::MessageIcon::kError : platform::MessageIcon::kInformation);
 }
 
+// The form's window procedure: finds the object and keeps every error inside.
 LRESULT CALLBACK frmMain::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
@@ -237,6 +241,7 @@ LRESULT CALLBACK frmMain::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPA
   }
 }
 
+// Routes the form's messages to the handlers and host services.
 LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
@@ -291,6 +296,7 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 
+// Raises the click and change events of the controls.
 void frmMain::OnCommand(int id, int code) {
   const int index = id - kFirstControlId;
   const auto layout = MainWindowLayout();

@@ -104,13 +104,19 @@ class frmMain final : private SplitHost {
   bool OnSetCursor(HWND target, UINT hit_test);
   void OnClose();
 
+  // Text or caption of a control by name (empty for unknown names).
   std::wstring GetText(std::wstring_view name) const;
+  // Sets a control's text (a text box raises its change event).
   void SetText(std::wstring_view name, const std::wstring& text);
   // Sets a label's caption, sizes the label to it and raises the label's change event.
   void SetLabelCaption(std::wstring_view name, const std::wstring& caption);
+  // Sizes a label to its caption in the default font.
   void AutoSizeLabel(HWND label);
+  // Timer1's enabled flag: a 1000 ms window timer of the form while on.
   void SetTimer1Enabled(bool enabled);
+  // A modal message box owned by the form, OK only, error or information icon.
   void ShowMessage(const std::wstring& text, const std::wstring& title, bool error);
+  // Twips to pixels at the system's DPI.
   int Pixels(int twips) const;
 
   FormOptions options_;

@@ -26,14 +26,17 @@ constexpr wchar_t kLineTotalPrefix[] = L"总共处理行数：";
 constexpr wchar_t kSecondsSuffix[] = L" 秒";
 constexpr DWORD kOfnFileMustExist = 0x1000;
 
+// Numeric value of a window text (the number at its start, 0 when none).
 double NumericValueOf(const std::wstring& text) {
   return NumericValue(platform::WideToUtf8(text));
 }
 
+// A number as the window shows it: plain decimal, whole numbers without a point.
 std::wstring RenderNumberW(double value) {
   return platform::Utf8ToWide(RenderNumber(value));
 }
 
+// The text without the plain spaces at both ends.
 std::wstring TrimSpacesW(const std::wstring& text) {
   const std::size_t first = text.find_first_not_of(L' ');
   if (first == std::wstring::npos) return L"";
@@ -93,6 +96,7 @@ void frmMain::SetCommand2Caption(const std::wstring& caption) {
   modSkinner::SkinForm(hwnd_);
 }
 
+// Start or Stop, decided by the button's caption alone.
 void frmMain::Command2_Click() {
   if (GetText(L"Command2") == kStartCaption) {
     StartJob();
@@ -101,6 +105,7 @@ void frmMain::Command2_Click() {
   }
 }
 
+// Start: fixes a zero line count, checks the two paths, then runs the job to its end.
 void frmMain::StartJob() {
   // A Start processed after a Stop, while the stopped job is still on its way out.
   if (job_running_) return;
@@ -158,6 +163,7 @@ void frmMain::RunJob() {
   ShowMessage(failure, kErrorTitle, true);
 }
 
+// Stop: the job sees the flag at its next pass; the caption goes back at once.
 void frmMain::StopJob() {
   stop_requested_ = true;
   SetCommand2Caption(kStartCaption);
@@ -165,10 +171,12 @@ void frmMain::StopJob() {
 
 // ---- The job's actions on the window ----
 
+// Timer1 counts the seconds while the job runs.
 void frmMain::JobStarted() {
   SetTimer1Enabled(true);
 }
 
+// Normal end: Timer1 off, caption back, the finishing message (not when closing).
 void frmMain::JobFinished() {
   SetTimer1Enabled(false);
   ShowLineTotal();
@@ -176,11 +184,13 @@ void frmMain::JobFinished() {
   if (!close_requested_) ShowMessage(L"转换处理完成！", kNoticeTitle, false);
 }
 
+// A stop was seen: Timer1 off; the Stop click has set the caption back.
 void frmMain::JobStopped() {
   SetTimer1Enabled(false);
   ShowLineTotal();
 }
 
+// The job ended with an error: shown as an error message naming the file.
 void frmMain::JobFailed(const SplitError& error) {
   SetTimer1Enabled(false);
   ShowLineTotal();
@@ -188,12 +198,14 @@ void frmMain::JobFailed(const SplitError& error) {
   ShowMessage(DescribeSplitError(error), kErrorTitle, true);
 }
 
+// Label7: the lines written so far by the job (through its caption change).
 void frmMain::ShowLineTotal() {
   SetLabelCaption(L"Label7", kLineTotalPrefix + std::to_wstring(progress_.lines_written));
 }
 
 // ---- Other controls ----
 
+// Choose the source file with the Open dialog; a cancelled dialog changes nothing.
 void frmMain::Command1_Click() {
   std::wstring filename;
   try {
@@ -210,6 +222,7 @@ void frmMain::Command1_Click() {
   if (!filename.empty()) SetText(L"Text4", filename);
 }
 
+// Choose the output folder.
 void frmMain::Command3_Click() {
   std::wstring folder;
   try {
@@ -220,6 +233,7 @@ void frmMain::Command3_Click() {
   if (!folder.empty()) SetText(L"Text2", folder);
 }
 
+// Keeps Text1's numeric value for the job and stores the text as the setting.
 void frmMain::Text1_Change() {
   const std::wstring text = GetText(L"Text1");
   text1_value_ = NumericValueOf(text);
@@ -231,12 +245,14 @@ void frmMain::Text1_Change() {
   }
 }
 
+// One second more in Label6, and the running total in Label7.
 void frmMain::Timer1_Timer() {
   SetLabelCaption(L"Label6",
                   RenderNumberW(NumericValueOf(GetText(L"Label6")) + 1) + kSecondsSuffix);
   ShowLineTotal();
 }
 
+// Keeps Label7 right-aligned, 60 twips inside iFrame5.
 void frmMain::Label7_Change() {
   HWND label = Control(L"Label7");
   HWND frame = Control(L"iFrame5");
@@ -250,6 +266,7 @@ void frmMain::Label7_Change() {
   InvalidateRect(frame, nullptr, TRUE);
 }
 
+// Opens the maker's home page.
 void frmMain::Label8_Click() {
   try {
     options_.start_command(std::wstring(L"explorer.exe ") + maker::kHomePage);

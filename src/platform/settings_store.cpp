@@ -8,6 +8,7 @@ namespace tarnwick::platform {
 
 namespace {
 
+// Registry path of a section under HKEY_CURRENT_USER.
 std::wstring SectionPath(const std::wstring& application, const std::wstring& section) {
   return L"Software\\" + application + L"\\" + section;
 }
