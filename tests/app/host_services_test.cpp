@@ -1,13 +1,9 @@
-// The window host's services: settings store, message pump, layout units, property store,
-// command start and text measuring.
+// The window host's settings store and message pump.
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "platform/command_start.h"
 #include "platform/message_pump.h"
-#include "platform/property_bag.h"
 #include "platform/settings_store.h"
-#include "platform/ui_metrics.h"
 
 namespace tarnwick::platform {
 namespace {
@@ -78,35 +74,6 @@ TEST(ThrottledPump, KeepsAQuitForItsOwnerToPostAgain) {
   EXPECT_EQ(message.wParam, 5u);
   pump.PumpNow();
   EXPECT_EQ(CountingWindow::received, 1);  // nothing was lost
-}
-
-TEST(LayoutUnits, TwipsBecomeRoundedPixelsAtTheGivenDpi) {
-  EXPECT_EQ(TwipsToPixels(8520, 96), 568);
-  EXPECT_EQ(TwipsToPixels(3840, 96), 256);
-  EXPECT_EQ(TwipsToPixels(160, 96), 11);  // 10.67
-  EXPECT_EQ(TwipsToPixels(60, 96), 4);
-  EXPECT_EQ(TwipsToPixels(1440, 144), 144);
-  EXPECT_EQ(TwipsToPixels(120, 120), 10);
-  EXPECT_EQ(PixelsToTwips(568, 96), 8520);
-  const SIZE text = MeasureText(L"", 0);
-  EXPECT_EQ(text.cx, 0);
-  EXPECT_GT(text.cy, 0);  // the line height, also for an empty caption
-}
-
-TEST(PropertyBag, KeepsOnlyValuesOtherThanTheDefault) {
-  PropertyBag bag;
-  EXPECT_EQ(bag.ReadProperty(L"BackColor", 0x8000000F), 0x8000000F);
-  bag.WriteProperty(L"BackColor", 0xFF, 0x8000000F);
-  EXPECT_TRUE(bag.Contains(L"BackColor"));
-  EXPECT_EQ(bag.ReadProperty(L"BackColor", 0x8000000F), 0xFF);
-  bag.WriteProperty(L"BackColor", 0x8000000F, 0x8000000F);
-  EXPECT_FALSE(bag.Contains(L"BackColor"));
-  EXPECT_TRUE(bag.Empty());
-}
-
-TEST(CommandStart, StartsAProgramAndReportsOneThatCannotStart) {
-  EXPECT_TRUE(StartCommand(L"cmd.exe /c exit 0"));
-  EXPECT_FALSE(StartCommand(L"tarnwick-no-such-program.exe"));
 }
 
 }  // namespace

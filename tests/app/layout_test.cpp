@@ -165,8 +165,10 @@ TEST_F(MainWindowLayoutTest, ControlsShareTheNinePointChineseDefaultFont) {
   EXPECT_EQ(logfont.lfHeight, -12);
   EXPECT_EQ(logfont.lfCharSet, GB2312_CHARSET);
   EXPECT_STREQ(logfont.lfFaceName, L"宋体");
-  // Chinese characters have 12-pixel cells.
+  // Chinese characters have 12-pixel cells; an empty caption keeps the line height.
   EXPECT_EQ(platform::MeasureText(L"选择目录", 4).cx, 48);
+  EXPECT_EQ(platform::MeasureText(L"", 0).cx, 0);
+  EXPECT_GT(platform::MeasureText(L"", 0).cy, 0);
 }
 
 TEST_F(MainWindowLayoutTest, ColoursOfLabelsAndPathBoxes) {
