@@ -102,36 +102,36 @@ const platform::PropertyBag& frmMain::FrameDescription(std::wstring_view name) c
 // (which keyboard navigation follows) is the tab order; frames get their children next.
 void frmMain::CreateControls(const std::wstring& container, HWND parent) {
   const auto layout = MainWindowLayout();
-  std::vector<const ControlSpec*> children;
-  for (const ControlSpec& spec : layout) {
-    if (container == spec.container && spec.type != ControlType::kTimer) {
-      children.push_back(&spec);
+  std::vector<const ControlEntry*> children;
+  for (const ControlEntry& entry : layout) {
+    if (container == entry.container && entry.type != ControlType::kTimer) {
+      children.push_back(&entry);
     }
   }
   std::stable_sort(
       children.begin(), children.end(),
-      [](const ControlSpec* a, const ControlSpec* b) { return a->tab_index < b->tab_index; });
-  for (const ControlSpec* spec : children) {
-    const int id = kFirstControlId + static_cast<int>(spec - layout.data());
-    HWND hwnd = CreateControl(*spec, parent, id);
+      [](const ControlEntry* a, const ControlEntry* b) { return a->tab_index < b->tab_index; });
+  for (const ControlEntry* entry : children) {
+    const int id = kFirstControlId + static_cast<int>(entry - layout.data());
+    HWND hwnd = CreateControl(*entry, parent, id);
     if (!hwnd) continue;
-    controls_[spec->name] = hwnd;
-    if (spec->type == ControlType::kFrame) CreateControls(spec->name, hwnd);
+    controls_[entry->name] = hwnd;
+    if (entry->type == ControlType::kFrame) CreateControls(entry->name, hwnd);
   }
 }
 
 // Creates one control of the layout in `parent`, in the default font; labels sized to
 // their caption.
-HWND frmMain::CreateControl(const ControlSpec& spec, HWND parent, int id) {
-  const RECT bounds{Pixels(spec.left), Pixels(spec.top), Pixels(spec.left + spec.width),
-                    Pixels(spec.top + spec.height)};
+HWND frmMain::CreateControl(const ControlEntry& entry, HWND parent, int id) {
+  const RECT bounds{Pixels(entry.left), Pixels(entry.top), Pixels(entry.left + entry.width),
+                    Pixels(entry.top + entry.height)};
   const int width = bounds.right - bounds.left;
   const int height = bounds.bottom - bounds.top;
   HMENU menu_id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
   HWND hwnd = nullptr;
-  switch (spec.type) {
+  switch (entry.type) {
     case ControlType::kFrame: {
-      const std::wstring name = spec.name;
+      const std::wstring name = entry.name;
       const auto stored = frame_descriptions_.find(name);
       controls::iFrame* frame = controls::iFrame::Create(
           parent, id, bounds, stored == frame_descriptions_.end() ? nullptr : &stored->second,
@@ -141,21 +141,21 @@ HWND frmMain::CreateControl(const ControlSpec& spec, HWND parent, int id) {
       return frame ? frame->hWnd() : nullptr;
     }
     case ControlType::kCommandButton:
-      hwnd = CreateWindowExW(0, L"Button", spec.caption,
+      hwnd = CreateWindowExW(0, L"Button", entry.caption,
                              WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, bounds.left,
                              bounds.top, width, height, parent, menu_id, ModuleInstance(), nullptr);
       break;
     case ControlType::kTextBox: {
       DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL;
-      if (std::wstring_view(spec.name) == L"Text1") style |= ES_CENTER;
-      hwnd = CreateWindowExW(WS_EX_CLIENTEDGE, L"Edit", spec.caption, style, bounds.left,
+      if (std::wstring_view(entry.name) == L"Text1") style |= ES_CENTER;
+      hwnd = CreateWindowExW(WS_EX_CLIENTEDGE, L"Edit", entry.caption, style, bounds.left,
                              bounds.top, width, height, parent, menu_id, ModuleInstance(), nullptr);
       break;
     }
     case ControlType::kLabel: {
       DWORD style = WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
-      if (std::wstring_view(spec.name) == L"Label8") style |= SS_NOTIFY;  // click, cursor
-      hwnd = CreateWindowExW(0, L"Static", spec.caption, style, bounds.left, bounds.top, width,
+      if (std::wstring_view(entry.name) == L"Label8") style |= SS_NOTIFY;  // click, cursor
+      hwnd = CreateWindowExW(0, L"Static", entry.caption, style, bounds.left, bounds.top, width,
                              height, parent, menu_id, ModuleInstance(), nullptr);
       break;
     }
@@ -164,7 +164,7 @@ HWND frmMain::CreateControl(const ControlSpec& spec, HWND parent, int id) {
   }
   if (hwnd) {
     SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(platform::DefaultUiFont()), FALSE);
-    if (spec.type == ControlType::kLabel) AutoSizeLabel(hwnd);
+    if (entry.type == ControlType::kLabel) AutoSizeLabel(hwnd);
   }
   return hwnd;
 }

@@ -97,7 +97,7 @@ class frmMain final : private SplitHost {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void CreateControls(const std::wstring& container, HWND parent);
-  HWND CreateControl(const ControlSpec& spec, HWND parent, int id);
+  HWND CreateControl(const ControlEntry& entry, HWND parent, int id);
   void OnCommand(int id, int code);
   LRESULT OnLabelColor(HDC hdc, HWND label);
   LRESULT OnEditColor(HDC hdc, HWND edit, UINT message, WPARAM wParam, LPARAM lParam);

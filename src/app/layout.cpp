@@ -11,7 +11,7 @@ namespace {
 using enum ControlType;
 
 // Name, type, container, caption, left, top, width, height (twips), tab index.
-constexpr std::array<ControlSpec, 21> kLayout{{
+constexpr std::array<ControlEntry, 21> kLayout{{
     {L"Command2", kCommandButton, L"", L"开始处理", 7320, 120, 1095, 975, 18},
     {L"iFrame1", kFrame, L"", L"", 120, 600, 7095, 495, 8},
     {L"Command3", kCommandButton, L"iFrame1", L"选择目录", 3480, 60, 990, 375, 17},
@@ -37,13 +37,13 @@ constexpr std::array<ControlSpec, 21> kLayout{{
 
 }  // namespace
 
-std::span<const ControlSpec> MainWindowLayout() {
+std::span<const ControlEntry> MainWindowLayout() {
   return kLayout;
 }
 
-const ControlSpec* FindControlSpec(std::wstring_view name) {
-  for (const ControlSpec& spec : kLayout) {
-    if (name == spec.name) return &spec;
+const ControlEntry* FindControlSpec(std::wstring_view name) {
+  for (const ControlEntry& entry : kLayout) {
+    if (name == entry.name) return &entry;
   }
   return nullptr;
 }

@@ -9,7 +9,7 @@ namespace tarnwick::app {
 
 enum class ControlType { kCommandButton, kTextBox, kLabel, kFrame, kTimer };
 
-struct ControlSpec {
+struct ControlEntry {
   const wchar_t* name;
   ControlType type;
   const wchar_t* container;  // L"" for the window itself
@@ -28,10 +28,10 @@ inline constexpr int kClientHeightTwips = 3840;
 inline constexpr unsigned kTimer1IntervalMs = 1000;
 
 // The window's controls, grouped by container, in the order of the window's description.
-std::span<const ControlSpec> MainWindowLayout();
+std::span<const ControlEntry> MainWindowLayout();
 
 // The entry of the control with this name, or null.
-const ControlSpec* FindControlSpec(std::wstring_view name);
+const ControlEntry* FindControlSpec(std::wstring_view name);
 
 // The window title: "Tarnwick", two spaces, the maker's contact.
 std::wstring MainWindowTitle();

@@ -53,19 +53,19 @@ TEST_F(MainWindowLayoutTest, EveryControlSitsInItsContainerAtItsPlace) {
   EXPECT_EQ(WindowText(form_->hWnd()), std::wstring(L"Tarnwick  ") + maker::kTitleContact);
 
   int checked = 0;
-  for (const ControlSpec& spec : MainWindowLayout()) {
-    SCOPED_TRACE(platform::WideToUtf8(spec.name));
-    HWND hwnd = Ctl(spec.name);
-    if (spec.type == ControlType::kTimer) {
+  for (const ControlEntry& entry : MainWindowLayout()) {
+    SCOPED_TRACE(platform::WideToUtf8(entry.name));
+    HWND hwnd = Ctl(entry.name);
+    if (entry.type == ControlType::kTimer) {
       EXPECT_EQ(hwnd, nullptr);
       continue;
     }
     ASSERT_NE(hwnd, nullptr);
-    HWND container = *spec.container ? Ctl(spec.container) : form_->hWnd();
+    HWND container = *entry.container ? Ctl(entry.container) : form_->hWnd();
     EXPECT_EQ(GetParent(hwnd), container);
     const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
     const LONG ex_style = GetWindowLongW(hwnd, GWL_EXSTYLE);
-    switch (spec.type) {
+    switch (entry.type) {
       case ControlType::kCommandButton:
         EXPECT_EQ(ClassName(hwnd), L"Button");
         break;
@@ -73,11 +73,11 @@ TEST_F(MainWindowLayoutTest, EveryControlSitsInItsContainerAtItsPlace) {
         EXPECT_EQ(ClassName(hwnd), L"Edit");
         EXPECT_TRUE(ex_style & WS_EX_CLIENTEDGE);
         EXPECT_FALSE(style & ES_READONLY);
-        EXPECT_EQ((style & ES_CENTER) != 0, std::wstring(spec.name) == L"Text1");
+        EXPECT_EQ((style & ES_CENTER) != 0, std::wstring(entry.name) == L"Text1");
         break;
       case ControlType::kLabel:
         EXPECT_EQ(ClassName(hwnd), L"Static");
-        EXPECT_EQ((style & SS_NOTIFY) != 0, std::wstring(spec.name) == L"Label8");
+        EXPECT_EQ((style & SS_NOTIFY) != 0, std::wstring(entry.name) == L"Label8");
         break;
       case ControlType::kFrame:
         EXPECT_EQ(ClassName(hwnd), L"iFrame");
@@ -85,21 +85,21 @@ TEST_F(MainWindowLayoutTest, EveryControlSitsInItsContainerAtItsPlace) {
       case ControlType::kTimer:
         break;
     }
-    if (spec.type != ControlType::kTextBox) {  // Text1 is filled in at load
-      EXPECT_EQ(WindowText(hwnd), spec.caption);
+    if (entry.type != ControlType::kTextBox) {  // Text1 is filled in at load
+      EXPECT_EQ(WindowText(hwnd), entry.caption);
     }
     const RECT rect = RectInParent(hwnd);
-    EXPECT_EQ(rect.left, Px(spec.left));
-    EXPECT_EQ(rect.top, Px(spec.top));
-    if (spec.type == ControlType::kLabel) {  // sized to the caption
-      const SIZE text = platform::MeasureText(spec.caption, lstrlenW(spec.caption));
+    EXPECT_EQ(rect.left, Px(entry.left));
+    EXPECT_EQ(rect.top, Px(entry.top));
+    if (entry.type == ControlType::kLabel) {  // sized to the caption
+      const SIZE text = platform::MeasureText(entry.caption, lstrlenW(entry.caption));
       EXPECT_EQ(rect.right - rect.left, text.cx);
       EXPECT_EQ(rect.bottom - rect.top, text.cy);
     } else {
-      EXPECT_EQ(rect.right - rect.left, Px(spec.width));
-      EXPECT_EQ(rect.bottom - rect.top, Px(spec.height));
+      EXPECT_EQ(rect.right - rect.left, Px(entry.width));
+      EXPECT_EQ(rect.bottom - rect.top, Px(entry.height));
     }
-    if (spec.type != ControlType::kFrame) {
+    if (entry.type != ControlType::kFrame) {
       EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0)),
                 platform::DefaultUiFont());
     }
@@ -135,11 +135,11 @@ TEST_F(MainWindowLayoutTest, TabOrderFollowsTheTable) {
     HWND parent = *container ? Ctl(container) : form_->hWnd();
     int previous = -1;
     for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-      const auto spec = std::find_if(MainWindowLayout().begin(), MainWindowLayout().end(),
-                                     [&](const ControlSpec& s) { return Ctl(s.name) == child; });
-      ASSERT_NE(spec, MainWindowLayout().end());
-      EXPECT_GT(spec->tab_index, previous) << platform::WideToUtf8(spec->name);
-      previous = spec->tab_index;
+      const auto entry = std::find_if(MainWindowLayout().begin(), MainWindowLayout().end(),
+                                     [&](const ControlEntry& s) { return Ctl(s.name) == child; });
+      ASSERT_NE(entry, MainWindowLayout().end());
+      EXPECT_GT(entry->tab_index, previous) << platform::WideToUtf8(entry->name);
+      previous = entry->tab_index;
     }
   }
   // Keyboard navigation over the buttons and boxes.
@@ -150,9 +150,9 @@ TEST_F(MainWindowLayoutTest, TabOrderFollowsTheTable) {
   visited.push_back(L"Command1");
   for (std::size_t i = 1; i < expected.size(); ++i) {
     current = GetNextDlgTabItem(form_->hWnd(), current, FALSE);
-    const auto spec = std::find_if(MainWindowLayout().begin(), MainWindowLayout().end(),
-                                   [&](const ControlSpec& s) { return Ctl(s.name) == current; });
-    visited.push_back(spec == MainWindowLayout().end() ? L"?" : spec->name);
+    const auto entry = std::find_if(MainWindowLayout().begin(), MainWindowLayout().end(),
+                                   [&](const ControlEntry& s) { return Ctl(s.name) == current; });
+    visited.push_back(entry == MainWindowLayout().end() ? L"?" : entry->name);
   }
   EXPECT_EQ(visited, expected);
 }
