@@ -126,7 +126,8 @@ class ProgressLine {
 };
 
 // The job's host: fixed paths and line count, Ctrl-C as the stop flag, the progress line
-// as the message pump.
+// as the message pump. Its settings cannot change, so the job reads the Ctrl-C flag itself
+// and calls LinesPerFile once per file and the pump once per block read.
 class CliHost final : public SplitHost {
  public:
   CliHost(std::string source, std::string folder, std::int32_t lines, ProgressLine* progress)
@@ -138,7 +139,7 @@ class CliHost final : public SplitHost {
   std::string SourcePath() override { return source_; }
   std::string OutputFolder() override { return folder_; }
   double LinesPerFile() override {
-    if (progress_ != nullptr) progress_->Poll();  // with -l 1 the pump is never called
+    if (progress_ != nullptr) progress_->Poll();  // with -l 1 this comes with every line
     return lines_;
   }
   bool StopRequested() override { return InterruptRequested(); }
@@ -149,6 +150,7 @@ class CliHost final : public SplitHost {
   void JobFinished() override {}
   void JobStopped() override {}
   void JobFailed(const SplitError& error) override { error_ = error; }
+  const std::atomic<bool>* FixedSettingsStopFlag() override { return &InterruptFlag(); }
 
   const std::optional<SplitError>& error() const { return error_; }
 

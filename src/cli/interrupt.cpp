@@ -47,6 +47,10 @@ bool InterruptRequested() {
   return interrupted.load(std::memory_order_relaxed);
 }
 
+const std::atomic<bool>& InterruptFlag() {
+  return interrupted;
+}
+
 void RequestInterrupt() {
   interrupted.store(true);
 }

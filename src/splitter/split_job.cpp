@@ -344,7 +344,9 @@ class SplitRun {
     progress_ = SplitProgress{};
   }
 
+  template <bool kFixedSettings>
   FastExit CopyLinesInBuffer();
+  bool FileIsComplete();
   bool Refill();
   bool PrepareNextLine();
   LineResult CopyLine();
@@ -375,6 +377,10 @@ class SplitRun {
   std::int32_t file_number_ = 0;
   std::int32_t lines_in_file_ = 0;
 
+  // With a host of fixed settings: its stop flag, and N as read at the file's opening.
+  const std::atomic<bool>* fixed_stop_ = nullptr;
+  double fixed_lines_per_file_ = 0;
+
   // Last, so it is destroyed first: a write still queued finishes while the file and
   // buffer it uses exist.
   std::unique_ptr<IoWorker> writer_;
@@ -387,6 +393,7 @@ bool IsKnown(const FileIdentity& identity) {
 
 SplitOutcome SplitRun::Run() {
   host_.JobStarted();
+  fixed_stop_ = host_.FixedSettingsStopFlag();
   source_path_ = std::string(TrimSpaces(host_.SourcePath()));
   std::string reason;
   source_ = files_.OpenRead(source_path_, reason);
@@ -400,13 +407,16 @@ SplitOutcome SplitRun::Run() {
 
   for (;;) {
     // One pass per line: end test, stop flag, line, count, N, message pump.
-    if (pos_ == end_ && !PrepareNextLine()) {
-      return Fail(SplitErrorKind::kSourceRead, source_path_, read_reason_);
+    if (pos_ == end_) {
+      if (fixed_stop_ != nullptr) host_.PumpMessages();  // once per block: see SplitHost
+      if (!PrepareNextLine()) return Fail(SplitErrorKind::kSourceRead, source_path_, read_reason_);
     }
     const bool at_end = pos_ == end_;
     bool stop = false;
     if (!at_end) {
-      switch (CopyLinesInBuffer()) {
+      const FastExit exit =
+          fixed_stop_ != nullptr ? CopyLinesInBuffer<true>() : CopyLinesInBuffer<false>();
+      switch (exit) {
         case FastExit::kGeneral:
           break;
         case FastExit::kBufferEnd:
@@ -436,7 +446,7 @@ SplitOutcome SplitRun::Run() {
       case LineResult::kWritten:
         ++lines_in_file_;
         ++progress_.lines_written;
-        if (static_cast<double>(lines_in_file_) >= host_.LinesPerFile()) {
+        if (FileIsComplete()) {
           if (!CloseOutput(reason)) return Fail(SplitErrorKind::kOutputWrite, output_path_, reason);
           if (!OpenNextOutput()) return SplitOutcome::kFailed;
           continue;  // no message processing for the line that completes a file
@@ -449,8 +459,15 @@ SplitOutcome SplitRun::Run() {
       case LineResult::kCountOverflow:
         return Fail(SplitErrorKind::kCountOverflow, output_path_, {});
     }
-    host_.PumpMessages();
+    if (fixed_stop_ == nullptr) host_.PumpMessages();
   }
+}
+
+// Whether the current file has its N lines: N is taken now (as read at the file's opening
+// with a host of fixed settings) and compared as a real number.
+bool SplitRun::FileIsComplete() {
+  const double n = fixed_stop_ != nullptr ? fixed_lines_per_file_ : host_.LinesPerFile();
+  return static_cast<double>(lines_in_file_) >= n;
 }
 
 // The fast path: handles line after line (stop flag, line, count, N, pump) as long as
@@ -460,6 +477,7 @@ SplitOutcome SplitRun::Run() {
 // Lines crossing the end of the buffer, a full output buffer and the line limit are left
 // to the general path. The state lives in locals, so the host calls do not force it out
 // of registers.
+template <bool kFixedSettings>
 FastExit SplitRun::CopyLinesInBuffer() {
   const char* pos = pos_;
   const char* run_start = pos;  // start of the unchanged lines not yet copied
@@ -474,9 +492,12 @@ FastExit SplitRun::CopyLinesInBuffer() {
   std::int32_t lines = lines_in_file_;
   std::int64_t total = progress_.lines_written;
   const std::int32_t limit = count_limit_;
+  const double fixed_n = fixed_lines_per_file_;
   FastExit exit = FastExit::kBufferEnd;
   while (pos != end) {
-    if (host_.StopRequested()) {
+    const bool stop =
+        kFixedSettings ? fixed_stop_->load(std::memory_order_relaxed) : host_.StopRequested();
+    if (stop) {
       exit = FastExit::kStop;
       break;
     }
@@ -505,7 +526,7 @@ FastExit SplitRun::CopyLinesInBuffer() {
       while (last > first && last[-1] == ' ') --last;
       pos = after;
       if (first == last) {  // blank: neither written nor counted
-        host_.PumpMessages();
+        if (!kFixedSettings) host_.PumpMessages();
         continue;
       }
       const auto length = static_cast<std::size_t>(last - first);
@@ -518,11 +539,11 @@ FastExit SplitRun::CopyLinesInBuffer() {
     }
     ++lines;
     progress_.lines_written = ++total;
-    if (static_cast<double>(lines) >= host_.LinesPerFile()) {
+    if (static_cast<double>(lines) >= (kFixedSettings ? fixed_n : host_.LinesPerFile())) {
       exit = FastExit::kFileComplete;
       break;
     }
-    host_.PumpMessages();
+    if (!kFixedSettings) host_.PumpMessages();
   }
   const auto run = static_cast<std::size_t>(pos - run_start);
   std::memcpy(out + out_size, run_start, run);
@@ -634,6 +655,7 @@ bool SplitRun::OpenNextOutput() {
   file_number_ = static_cast<std::int32_t>(number);
   lines_in_file_ = 0;
   progress_.file_number = file_number_;
+  if (fixed_stop_ != nullptr) fixed_lines_per_file_ = host_.LinesPerFile();
 
   std::string reason;
   std::unique_ptr<OutputFile> file = files_.OpenAppend(path, reason);

@@ -3,6 +3,7 @@
 // command line) and the file system reach the job only through the interfaces below.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -91,6 +92,13 @@ class SplitHost {
   virtual void JobFinished() = 0;  // normal end of the source
   virtual void JobStopped() = 0;   // a stop was seen
   virtual void JobFailed(const SplitError& error) = 0;
+
+  // Optional, for a host whose N and folder cannot change during a job and whose pump has
+  // no per-line work (the command line): returns its stop flag, which may be set from any
+  // thread. The job then reads the flag itself before every line instead of calling
+  // StopRequested, calls LinesPerFile once per file and PumpMessages once per block read.
+  // The output is the same. Null (the default) keeps every call per line.
+  virtual const std::atomic<bool>* FixedSettingsStopFlag() { return nullptr; }
 };
 
 // Live counters of a running job, readable by the host from inside PumpMessages.

@@ -2,6 +2,7 @@
 // strings, failures can be injected, and the host records every call the job makes.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -145,6 +146,7 @@ class ScriptedHost : public SplitHost {
   double lines_per_file = 2;
   bool stop = false;
   std::function<void(ScriptedHost&)> on_pump;
+  std::atomic<bool>* fixed_settings_stop = nullptr;  // offered as FixedSettingsStopFlag
 
   int pumps = 0;
   int stop_checks = 0;
@@ -177,6 +179,7 @@ class ScriptedHost : public SplitHost {
     events.push_back("failed");
     error = failure;
   }
+  const std::atomic<bool>* FixedSettingsStopFlag() override { return fixed_settings_stop; }
 };
 
 }  // namespace tarnwick::testing

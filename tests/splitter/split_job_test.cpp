@@ -137,7 +137,10 @@ TEST_P(SplitJobTest, MatchesReferenceModelOnRandomSources) {
     files = fresh;
     files.files["in.txt"] = source;
     files.largest_read = 1 + random() % 40;  // short reads as from a pipe
+    host = ScriptedHost{};
     host.lines_per_file = n;
+    std::atomic<bool> never{false};
+    if (round % 2 == 1) host.fixed_settings_stop = &never;  // same output either way
     SplitOptions options = OptionsFor(GetParam());
     ASSERT_EQ(RunSplit(host, files, options), SplitOutcome::kFinished);
     EXPECT_EQ(OutputFiles(files), ReferenceFiles(source, n)) << "round " << round;
@@ -252,6 +255,29 @@ TEST_P(SplitJobTest, StopKeepsWhatWasWritten) {
   host.stop = true;
   EXPECT_EQ(Split("1\r\n", 5), SplitOutcome::kStopped);
   EXPECT_EQ(OutputFiles(files), std::vector<std::string>{""});
+}
+
+TEST(SplitJobHost, HostWithFixedSettingsIsAskedLessOften) {
+  // The stop flag is read directly; N once per file; the pump once per block read.
+  for (const bool background : {true, false}) {
+    MemoryFileSystem files;
+    ScriptedHost host;
+    std::atomic<bool> stop{false};
+    host.fixed_settings_stop = &stop;
+    host.on_pump = [&](ScriptedHost& h) {
+      if (h.pumps == 1) stop = true;
+    };
+    files.files["in.txt"] = "1\r\n2\r\n   \r\n3\r\n4\r\n";
+    host.lines_per_file = 1;
+    SplitOptions options;
+    options.read_buffer_size = 6;  // the first block holds exactly the first two lines
+    options.background_writes = background;
+    EXPECT_EQ(RunSplit(host, files, options), SplitOutcome::kStopped);
+    EXPECT_EQ(host.stop_checks, 0);
+    EXPECT_EQ(host.pumps, 1);
+    EXPECT_EQ(host.lines_per_file_reads, 3);
+    EXPECT_EQ(OutputFiles(files), (std::vector<std::string>{"1\r\n", "2\r\n", ""}));
+  }
 }
 
 TEST_P(SplitJobTest, ProgressCountsLinesFilesAndBytes) {
