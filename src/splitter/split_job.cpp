@@ -4,8 +4,8 @@
 // Each block read gets a list of its CRs (see cr_list.h). Lines that lie whole in the
 // block take a fast path that keeps its state in registers and copies runs of unchanged
 // lines in one piece; a line crossing the end of the block, a full output buffer and the
-// count limit take the general path. Full output buffers are written by a helper thread
-// while the next one fills.
+// count limit take the general path. The output files are opened, written and closed on a
+// helper thread while the job goes on with the lines.
 #include "splitter/split_job.h"
 
 #include <algorithm>
@@ -19,6 +19,12 @@
 #include <system_error>
 #include <thread>
 #include <utility>
+#include <vector>
+
+#ifndef _WIN32
+#include <pthread.h>
+#include <signal.h>
+#endif
 
 #include "splitter/cr_list.h"
 #include "splitter/text_value.h"
@@ -69,8 +75,8 @@ class CrIndex {
   std::size_t next_ = 0;  // first entry not yet taken
 };
 
-// Runs file writes on a helper thread, in the order they were posted, while the job goes
-// on with the lines. The thread starts with the first task and ends with the object, after
+// Runs the output file tasks on a helper thread, in the order they were posted, while the
+// job goes on with the lines. The thread starts with the first task and ends with the object, after
 // running every task posted.
 class IoWorker {
  public:
@@ -118,6 +124,12 @@ class IoWorker {
 
  private:
   void Work() {
+#ifndef _WIN32
+    // Signals such as Ctrl-C are for the thread that runs the job, not for this one.
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, nullptr);
+#endif
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
       wake_.wait(lock, [this] { return !tasks_.empty() || quit_; });
@@ -172,31 +184,35 @@ class BlockReader {
   InputFile* file_ = nullptr;
 };
 
-// Gathers the bytes of the current output file and writes them in large pieces; with a
-// worker, a full buffer is written on the helper thread while a second one fills. A write
-// failure is remembered; later appends are then ignored until the file is replaced.
-class OutputBuffer {
+// The output files. The job fills a buffer with the bytes of the current file; a full
+// buffer, and the rest of a finished file, become a task that opens the file when it is
+// first written to, writes the bytes and closes the file when it is finished. With a
+// worker the tasks run on its helper thread, in order, while the job fills the next of a
+// few buffers; otherwise they run at once. After the first failure no task opens or
+// writes anything (open files are still closed), so no file is touched after the failing
+// one; the job sees the failure at its next hand-over and stops.
+class OutputFiles {
  public:
-  OutputBuffer(std::size_t capacity, IoWorker* worker)
-      : active_(std::make_unique<char[]>(capacity)),
-        spare_(worker != nullptr ? std::make_unique<char[]>(capacity) : nullptr),
-        capacity_(capacity),
-        worker_(worker) {}
+  OutputFiles(FileSystem& files, std::size_t capacity, IoWorker* worker)
+      : files_(files), capacity_(capacity), worker_(worker) {
+    slots_.resize(worker != nullptr ? kSlots : 1);
+    for (Slot& slot : slots_) slot.bytes = std::make_unique<char[]>(capacity);
+    active_ = slots_[0].bytes.get();
+  }
 
-  // Directs further output to `file` (or nowhere), forgetting any earlier failure. No
-  // write may be in flight (Flush has been called).
-  void Attach(OutputFile* file) {
-    file_ = file;
-    size_ = 0;
-    committed_ = 0;
-    failed_ = false;
-    reason_.clear();
+  // The source, which must never be opened as an output file.
+  void SetSource(const FileIdentity& identity) { source_ = identity; }
+
+  // Starts the next output file, named `path` (the previous one has been finished).
+  void Begin(std::string path) {
+    path_ = std::move(path);
+    opened_ = false;
   }
 
   // Adds bytes to the output.
   void Append(const char* bytes, std::size_t count) {
     if (count <= capacity_ - size_) {
-      std::memcpy(active_.get() + size_, bytes, count);
+      std::memcpy(active_ + size_, bytes, count);
       size_ += count;
     } else {
       AppendSlow(bytes, count);
@@ -209,7 +225,7 @@ class OutputBuffer {
         "                                                                "
         "                                                                ";
     constexpr std::size_t kChunk = sizeof(kSpaces) - 1;
-    while (count > 0 && !failed_) {
+    while (count > 0 && !failed()) {
       const std::size_t piece = count < kChunk ? static_cast<std::size_t>(count) : kChunk;
       Append(kSpaces, piece);
       count -= piece;
@@ -219,96 +235,156 @@ class OutputBuffer {
   // Marks everything appended so far as complete lines.
   void EndLine() { committed_ = size_; }
 
-  // Forgets the bytes of an unfinished line that are still in the buffer.
-  void DropUnfinishedLine() { size_ = committed_; }
+  // Hands over the rest of the current file and its closing (an empty file is still
+  // opened, so it exists afterwards). False when a failure is known.
+  bool Finish() {
+    if (failed()) return false;
+    HandOver(size_, /*close=*/true);
+    return !failed();
+  }
 
-  // Waits for the write in flight and writes the rest of the buffer. False on failure
-  // (reason in reason()); nothing is in flight afterwards in any case.
-  bool Flush() {
-    WaitForWrite();
-    if (failed_) return false;
-    if (size_ > 0 && !WriteNow(active_.get(), size_)) return false;
-    size_ = 0;
-    committed_ = 0;
-    return true;
+  // Waits until every task has run. False when one failed.
+  bool Settle() {
+    if (worker_ != nullptr) worker_->WaitFor(last_ticket_);
+    return !failed();
+  }
+
+  // Ends the job after a failure: hands over the complete lines of the current file unless
+  // the output has failed, then waits until the files are closed.
+  void Abandon() {
+    if (!failed() && (committed_ > 0 || opened_)) HandOver(committed_, /*close=*/true);
+    Settle();
+    // Whatever was left open by a task that failed.
+    if (open_file_) {
+      std::string ignored;
+      open_file_->Close(ignored);
+      open_file_.reset();
+    }
   }
 
   // Direct access for the fast path, which appends complete lines only.
-  char* data() { return active_.get(); }
+  char* data() { return active_; }
   std::size_t size() const { return size_; }
   std::size_t capacity() const { return capacity_; }
   void SetSizeOfCompleteLines(std::size_t size) { size_ = committed_ = size; }
 
-  bool failed() const { return failed_; }
+  bool failed() const { return failed_.load(std::memory_order_acquire); }
+  // The first failure; read after Settle.
+  SplitErrorKind failed_kind() const { return failed_kind_; }
+  const std::string& failed_path() const { return failed_path_; }
   const std::string& reason() const { return reason_; }
 
  private:
-  // Append for bytes that do not fit: hands full buffers on, then keeps the rest.
+  static constexpr std::size_t kSlots = 4;  // buffers, with a worker
+
+  struct Slot {
+    std::unique_ptr<char[]> bytes;
+    std::uint64_t ticket = 0;  // the task that uses the buffer
+  };
+
+  // One piece of work on the files.
+  struct Task {
+    std::string path;
+    const char* bytes;
+    std::size_t count;
+    bool open;   // open `path` first
+    bool close;  // close the file afterwards
+  };
+
+  // Append for bytes that do not fit: hands full buffers over, then keeps the rest.
   void AppendSlow(const char* bytes, std::size_t count) {
-    while (!failed_) {
+    while (!failed()) {
       const std::size_t piece = std::min(count, capacity_ - size_);
-      std::memcpy(active_.get() + size_, bytes, piece);
+      std::memcpy(active_ + size_, bytes, piece);
       size_ += piece;
       bytes += piece;
       count -= piece;
       if (count == 0) return;
-      HandOn();
+      HandOver(size_, /*close=*/false);
     }
   }
 
-  // Passes the full buffer to the helper thread and goes on in the spare one, or writes
-  // it at once without a worker.
-  void HandOn() {
-    if (!spare_) {
-      if (WriteNow(active_.get(), size_)) size_ = committed_ = 0;
+  // Makes the first `count` bytes of the buffer a task (the rest, an unfinished line, moves
+  // to the next buffer), and goes on in the next buffer once its earlier task has run.
+  void HandOver(std::size_t count, bool close) {
+    Task task{path_, active_, count, !opened_, close};
+    opened_ = !close;
+    Slot& next = slots_[(current_ + 1) % slots_.size()];
+    if (worker_ == nullptr) {
+      Run(task);
+    } else {
+      slots_[current_].ticket = last_ticket_ =
+          worker_->Post([this, task = std::move(task)] { Run(task); });
+      worker_->WaitFor(next.ticket);
+    }
+    char* previous = active_;
+    current_ = (current_ + 1) % slots_.size();
+    active_ = slots_[current_].bytes.get();
+    const std::size_t rest = size_ - count;
+    if (rest > 0) std::memmove(active_, previous + count, rest);
+    size_ = rest;
+    committed_ = 0;
+  }
+
+  // Runs a task (on the helper thread with a worker).
+  void Run(const Task& task) {
+    std::string reason;
+    if (failed()) {
+      if (task.close && open_file_) {
+        open_file_->Close(reason);
+        open_file_.reset();
+      }
       return;
     }
-    WaitForWrite();
-    if (failed_) return;
-    OutputFile* file = file_;
-    const char* bytes = active_.get();
-    const std::size_t count = size_;
-    write_ok_ = false;
-    write_reason_ = "out of memory";
-    write_ticket_ = worker_->Post([this, file, bytes, count] {
-      write_reason_.clear();
-      write_ok_ = file == nullptr || file->Write(bytes, count, write_reason_);
-    });
-    writing_ = true;
-    std::swap(active_, spare_);
-    size_ = committed_ = 0;
-  }
-
-  // Waits for the write in flight, if any, and takes over its failure.
-  void WaitForWrite() {
-    if (!writing_) return;
-    writing_ = false;
-    worker_->WaitFor(write_ticket_);
-    if (!write_ok_ && !failed_) {
-      failed_ = true;
-      reason_ = std::move(write_reason_);
+    if (task.open) {
+      open_file_ = files_.OpenAppend(task.path, reason);
+      if (!open_file_) return Failed(SplitErrorKind::kOutputWrite, task.path, std::move(reason));
+      // An all-zero identity is unknown and matches nothing.
+      if (!(source_ == FileIdentity{}) && open_file_->Identity() == source_) {
+        open_file_->Close(reason);
+        open_file_.reset();
+        return Failed(SplitErrorKind::kOutputIsSource, task.path, {});
+      }
     }
+    bool ok = task.count == 0 || open_file_->Write(task.bytes, task.count, reason);
+    if (task.close || !ok) {
+      std::string close_reason;
+      const bool closed = open_file_->Close(close_reason);
+      open_file_.reset();
+      if (ok && !closed) reason = std::move(close_reason);
+      ok = ok && closed;
+    }
+    if (!ok) Failed(SplitErrorKind::kOutputWrite, task.path, std::move(reason));
   }
 
-  // Writes bytes on this thread, remembering a failure.
-  bool WriteNow(const char* bytes, std::size_t count) {
-    if (file_ != nullptr && !file_->Write(bytes, count, reason_)) failed_ = true;
-    return !failed_;
+  // Keeps the first failure.
+  void Failed(SplitErrorKind kind, const std::string& path, std::string reason) {
+    if (failed()) return;
+    failed_kind_ = kind;
+    failed_path_ = path;
+    reason_ = std::move(reason);
+    failed_.store(true, std::memory_order_release);
   }
 
-  std::unique_ptr<char[]> active_;  // the buffer being filled
-  std::unique_ptr<char[]> spare_;   // the one being written, with a worker
+  FileSystem& files_;
+  FileIdentity source_;
   std::size_t capacity_;
   IoWorker* worker_;
+  std::vector<Slot> slots_;
+  std::size_t current_ = 0;  // the slot being filled
+  char* active_;             // its buffer
   std::size_t size_ = 0;
   std::size_t committed_ = 0;  // bytes of complete lines at the front of the buffer
-  OutputFile* file_ = nullptr;
-  bool failed_ = false;
+  std::string path_;           // the current file
+  bool opened_ = false;        // a task that opens the current file has been handed over
+  std::uint64_t last_ticket_ = 0;
+
+  // Used by the tasks only.
+  std::unique_ptr<OutputFile> open_file_;
+  std::atomic<bool> failed_{false};
+  SplitErrorKind failed_kind_ = SplitErrorKind::kOutputWrite;
+  std::string failed_path_;
   std::string reason_;
-  bool writing_ = false;  // a write of the spare buffer has been posted
-  std::uint64_t write_ticket_ = 0;
-  bool write_ok_ = true;
-  std::string write_reason_;
 };
 
 // How the copying of one line ended.
@@ -339,7 +415,7 @@ class SplitRun {
         progress_(options.progress != nullptr ? *options.progress : own_progress_),
         count_limit_(std::max<std::int32_t>(options.count_limit, 1)),
         reader_(std::clamp<std::size_t>(options.read_buffer_size, 1, kMaxReadBuffer)),
-        output_(std::max<std::size_t>(options.write_buffer_size, 1), writer.get()),
+        output_(files, std::max<std::size_t>(options.write_buffer_size, 1), writer.get()),
         writer_(std::move(writer)) {
     progress_ = SplitProgress{};
   }
@@ -350,8 +426,8 @@ class SplitRun {
   bool Refill();
   bool PrepareNextLine();
   LineResult CopyLine();
-  bool OpenNextOutput();
-  bool CloseOutput(std::string& reason);
+  bool BeginNextOutput();
+  SplitOutcome FailOutput();
   SplitOutcome Fail(SplitErrorKind kind, std::string path, std::string reason);
 
   SplitHost& host_;
@@ -363,7 +439,6 @@ class SplitRun {
   std::string source_path_;
   std::unique_ptr<InputFile> source_;
   BlockReader reader_;
-  FileIdentity source_identity_;
   std::string read_reason_;
   const char* pos_ = nullptr;  // next unread byte of the read buffer
   const char* end_ = nullptr;  // end of the bytes read into the buffer
@@ -371,8 +446,7 @@ class SplitRun {
   bool source_ended_ = false;  // a read returned no bytes
   bool skip_lf_ = false;       // the last line ended at a CR that was the last byte read
 
-  std::unique_ptr<OutputFile> output_file_;
-  OutputBuffer output_;
+  OutputFiles output_;
   std::string output_path_;
   std::int32_t file_number_ = 0;
   std::int32_t lines_in_file_ = 0;
@@ -381,15 +455,10 @@ class SplitRun {
   const std::atomic<bool>* fixed_stop_ = nullptr;
   double fixed_lines_per_file_ = 0;
 
-  // Last, so it is destroyed first: a write still queued finishes while the file and
+  // Last, so it is destroyed first: a task still queued finishes while the file and
   // buffer it uses exist.
   std::unique_ptr<IoWorker> writer_;
 };
-
-// True when the identity is filled in (an all-zero identity means unknown).
-bool IsKnown(const FileIdentity& identity) {
-  return !(identity == FileIdentity{});
-}
 
 SplitOutcome SplitRun::Run() {
   host_.JobStarted();
@@ -398,12 +467,12 @@ SplitOutcome SplitRun::Run() {
   std::string reason;
   source_ = files_.OpenRead(source_path_, reason);
   if (!source_) return Fail(SplitErrorKind::kSourceOpen, source_path_, std::move(reason));
-  source_identity_ = source_->Identity();
+  output_.SetSource(source_->Identity());
   progress_.source_size = source_->Size();
   reader_.Attach(source_.get());
   // The first block is read before any output exists: an unreadable source leaves no file.
   if (!Refill()) return Fail(SplitErrorKind::kSourceRead, source_path_, read_reason_);
-  if (!OpenNextOutput()) return SplitOutcome::kFailed;
+  if (!BeginNextOutput()) return SplitOutcome::kFailed;
 
   for (;;) {
     // One pass per line: end test, stop flag, line, count, N, message pump.
@@ -425,13 +494,13 @@ SplitOutcome SplitRun::Run() {
           stop = true;
           break;
         case FastExit::kFileComplete:
-          if (!CloseOutput(reason)) return Fail(SplitErrorKind::kOutputWrite, output_path_, reason);
-          if (!OpenNextOutput()) return SplitOutcome::kFailed;
+          if (!output_.Finish()) return FailOutput();
+          if (!BeginNextOutput()) return SplitOutcome::kFailed;
           continue;
       }
     }
     if (at_end || stop) {
-      if (!CloseOutput(reason)) return Fail(SplitErrorKind::kOutputWrite, output_path_, reason);
+      if (!output_.Finish() || !output_.Settle()) return FailOutput();
       source_.reset();
       if (at_end) {
         host_.JobFinished();
@@ -447,15 +516,15 @@ SplitOutcome SplitRun::Run() {
         ++lines_in_file_;
         ++progress_.lines_written;
         if (FileIsComplete()) {
-          if (!CloseOutput(reason)) return Fail(SplitErrorKind::kOutputWrite, output_path_, reason);
-          if (!OpenNextOutput()) return SplitOutcome::kFailed;
+          if (!output_.Finish()) return FailOutput();
+          if (!BeginNextOutput()) return SplitOutcome::kFailed;
           continue;  // no message processing for the line that completes a file
         }
         break;
       case LineResult::kReadFailed:
         return Fail(SplitErrorKind::kSourceRead, source_path_, read_reason_);
       case LineResult::kWriteFailed:
-        return Fail(SplitErrorKind::kOutputWrite, output_path_, output_.reason());
+        return FailOutput();
       case LineResult::kCountOverflow:
         return Fail(SplitErrorKind::kCountOverflow, output_path_, {});
     }
@@ -639,8 +708,10 @@ LineResult SplitRun::CopyLine() {
   return LineResult::kWritten;
 }
 
-// Opens the next numbered output file for appending; on failure the error has been reported.
-bool SplitRun::OpenNextOutput() {
+// Starts the next numbered output file: takes the folder now and names the file; the
+// file itself is opened when first written to. False when the number would pass the
+// limit (the error has been reported).
+bool SplitRun::BeginNextOutput() {
   std::string path(TrimSpaces(host_.OutputFolder()));
   const std::int64_t number = static_cast<std::int64_t>(file_number_) + 1;
   char digits[24];
@@ -656,48 +727,21 @@ bool SplitRun::OpenNextOutput() {
   lines_in_file_ = 0;
   progress_.file_number = file_number_;
   if (fixed_stop_ != nullptr) fixed_lines_per_file_ = host_.LinesPerFile();
-
-  std::string reason;
-  std::unique_ptr<OutputFile> file = files_.OpenAppend(path, reason);
-  if (!file) {
-    Fail(SplitErrorKind::kOutputWrite, std::move(path), std::move(reason));
-    return false;
-  }
-  if (IsKnown(source_identity_) && file->Identity() == source_identity_) {
-    std::string ignored;
-    file->Close(ignored);  // nothing was written
-    Fail(SplitErrorKind::kOutputIsSource, std::move(path), {});
-    return false;
-  }
-  output_file_ = std::move(file);
-  output_path_ = std::move(path);
-  output_.Attach(output_file_.get());
+  output_path_ = path;
+  output_.Begin(std::move(path));
   return true;
 }
 
-// Writes out what is buffered and closes the current output file. On a failed write the
-// file stays open for Fail to close; on a failed close it is gone.
-bool SplitRun::CloseOutput(std::string& reason) {
-  if (!output_.Flush()) {
-    reason = output_.reason();
-    return false;
-  }
-  const bool closed = output_file_->Close(reason);
-  output_file_.reset();
-  output_.Attach(nullptr);
-  return closed;
+// Ends the job with the output failure that was kept.
+SplitOutcome SplitRun::FailOutput() {
+  output_.Settle();
+  return Fail(output_.failed_kind(), output_.failed_path(), output_.reason());
 }
 
 // Ends the job with an error: keeps the complete lines written so far, closes every file
 // and tells the host.
 SplitOutcome SplitRun::Fail(SplitErrorKind kind, std::string path, std::string reason) {
-  if (output_file_) {
-    output_.DropUnfinishedLine();
-    output_.Flush();  // best effort: the first failure is the one reported
-    std::string ignored;
-    output_file_->Close(ignored);
-    output_file_.reset();
-  }
+  output_.Abandon();
   source_.reset();
   host_.JobFailed(SplitError{kind, std::move(path), std::move(reason)});
   return SplitOutcome::kFailed;

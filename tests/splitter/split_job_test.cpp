@@ -327,7 +327,8 @@ TEST_P(SplitJobTest, FailedWriteStopsAtOnceAndKeepsWhatWasWritten) {
   files = fresh;
   host = ScriptedHost{};
   files.refuse_close.insert(Out(1));
-  EXPECT_EQ(Split("a\r\nb\r\nc\r\n", 2), SplitOutcome::kFailed);
+  // No later file is touched, even when the job went on before it saw the failure.
+  EXPECT_EQ(Split("a\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng\r\n", 2), SplitOutcome::kFailed);
   ASSERT_TRUE(host.error);
   EXPECT_EQ(host.error->kind, SplitErrorKind::kOutputWrite);
   EXPECT_EQ(host.error->path, Out(1));
