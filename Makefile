@@ -42,7 +42,6 @@ bench: native
 # PNGs of the skinned window, its states and the gallery of controls, in docs/screenshots/.
 screenshot: windows
 	scripts/screenshot
-	scripts/screenshot-skin
 
 skin-sheet: bootstrap
 	cmake --preset windows >/dev/null
