@@ -67,8 +67,8 @@ std::string FormatBytes(double bytes) {
   return text;
 }
 
-// The progress line on stderr: redrawn at most four times a second, and only when the job
-// has read more since the last look, so a poll per line costs one comparison.
+// The progress line on stderr: polled by the job once per block read and once per file,
+// redrawn when the job has read more since the last look and at most four times a second.
 class ProgressLine {
  public:
   ProgressLine(Console& console, const SplitProgress& progress)
