@@ -57,7 +57,12 @@ void SetSkinProp(HWND hwnd, const wchar_t* name, LONG_PTR value);
 void RemoveSkinProp(HWND hwnd, const wchar_t* name);
 
 // Visual-state codes.
-enum VisualState : std::int32_t { kStateNormal = 0, kStateHot = 1, kStatePressed = 2, kStateDisabled = 3 };
+enum VisualState : std::int32_t {
+  kStateNormal = 0,
+  kStateHot = 1,
+  kStatePressed = 2,
+  kStateDisabled = 3
+};
 
 // Handler calling convention: previous procedure, window, message, wParam, lParam.
 using SkinHandler = LRESULT (*)(WNDPROC previous, HWND hwnd, UINT message, WPARAM wParam,

@@ -136,7 +136,7 @@ TEST_F(MainWindowLayoutTest, TabOrderFollowsTheTable) {
     int previous = -1;
     for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
       const auto entry = std::find_if(MainWindowLayout().begin(), MainWindowLayout().end(),
-                                     [&](const ControlEntry& s) { return Ctl(s.name) == child; });
+                                      [&](const ControlEntry& s) { return Ctl(s.name) == child; });
       ASSERT_NE(entry, MainWindowLayout().end());
       EXPECT_GT(entry->tab_index, previous) << platform::WideToUtf8(entry->name);
       previous = entry->tab_index;
@@ -151,7 +151,7 @@ TEST_F(MainWindowLayoutTest, TabOrderFollowsTheTable) {
   for (std::size_t i = 1; i < expected.size(); ++i) {
     current = GetNextDlgTabItem(form_->hWnd(), current, FALSE);
     const auto entry = std::find_if(MainWindowLayout().begin(), MainWindowLayout().end(),
-                                   [&](const ControlEntry& s) { return Ctl(s.name) == current; });
+                                    [&](const ControlEntry& s) { return Ctl(s.name) == current; });
     visited.push_back(entry == MainWindowLayout().end() ? L"?" : entry->name);
   }
   EXPECT_EQ(visited, expected);

@@ -59,9 +59,8 @@ TestForm::TestForm(const wchar_t* className) {
   // the X server's focus change.
   const int x = std::max(0, GetSystemMetrics(SM_CXSCREEN) - kWidth - 10);
   const int y = std::max(0, GetSystemMetrics(SM_CYSCREEN) - kHeight - 10);
-  hwnd_ = CreateWindowExW(WS_EX_TOPMOST, className, L"handler test", WS_POPUP | WS_CLIPCHILDREN,
-                          x, y, kWidth, kHeight, nullptr, nullptr, GetModuleHandleW(nullptr),
-                          nullptr);
+  hwnd_ = CreateWindowExW(WS_EX_TOPMOST, className, L"handler test", WS_POPUP | WS_CLIPCHILDREN, x,
+                          y, kWidth, kHeight, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
 }
 
