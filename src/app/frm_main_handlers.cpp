@@ -5,14 +5,6 @@
 //   Form_Unload        - UnskinForm(hWnd) as its only action;
 //   SetCommand2Caption - UnskinForm before and SkinForm after the caption change.
 #include <exception>
-#include <chrono>
-#include <cstdio>
-static double TNow() {
-  return std::chrono::duration<double, std::milli>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-#define TMARK(x) std::fprintf(stderr, "%s %.1f\n", x, TNow())
 
 #include "app/frm_main.h"
 #include "app/maker_texts.h"
@@ -99,13 +91,9 @@ void frmMain::Form_Unload() {
 
 void frmMain::SetCommand2Caption(const std::wstring& caption) {
   // The button's faces are rendered at attach: detach, change, attach again.
-  TMARK("caption-begin");
   modSkinner::UnskinForm(hwnd_);
-  TMARK("unskinned");
   if (HWND button = Control(L"Command2")) SetWindowTextW(button, caption.c_str());
-  TMARK("text set");
   modSkinner::SkinForm(hwnd_);
-  TMARK("skinned");
 }
 
 // Start or Stop, decided by the button's caption alone.
@@ -190,11 +178,9 @@ void frmMain::JobStarted() {
 
 // Normal end: Timer1 off, caption back, the finishing message (not when closing).
 void frmMain::JobFinished() {
-  TMARK("finished");
   SetTimer1Enabled(false);
   ShowLineTotal();
   SetCommand2Caption(kStartCaption);
-  TMARK("message");
   if (!close_requested_) ShowMessage(L"转换处理完成！", kNoticeTitle, false);
 }
 
