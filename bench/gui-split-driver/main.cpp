@@ -2,7 +2,9 @@
 //   gui-split-driver SOURCE FOLDER [LINES_PER_FILE]
 // Creates frmMain, types the paths and the number into its boxes, clicks "开始处理" and
 // answers the message box the job ends with. Prints the time from the click to the message
-// box and the box's text; exits 0 only when the job finished ("转换处理完成！").
+// box, whether the window was skinned, and the box's text; exits 0 only when the job
+// finished ("转换处理完成！"). Built twice: gui-split-driver with the skin engine, and
+// gui-split-driver-plain, whose skin hooks do nothing (the figure without the skin).
 #include <windows.h>
 
 #include <chrono>
@@ -12,6 +14,19 @@
 #include "app/frm_main.h"
 #include "platform/settings_store.h"
 #include "platform/text_convert.h"
+#include "skin/skin_engine.h"
+
+#ifdef TARNWICK_DRIVER_WITHOUT_SKIN
+// The window's three skin hook points call these; here they leave the window plain.
+namespace modSkinner {
+LONG SkinForm(HWND) {
+  return 0;
+}
+LONG UnskinForm(HWND) {
+  return 0;
+}
+}  // namespace modSkinner
+#endif
 
 namespace {
 
@@ -67,6 +82,8 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "gui-split-driver: cannot create the window\n");
     return 1;
   }
+  // A skinned command button keeps its previous window procedure in this property.
+  const bool skinned = GetPropW(form->Control(L"Command2"), L"PROCADDR") != nullptr;
   ShowWindow(form->hWnd(), SW_SHOWNOACTIVATE);
   SendMessageW(form->Control(L"Text4"), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[1]));
   SendMessageW(form->Control(L"Text2"), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[2]));
@@ -81,6 +98,7 @@ int wmain(int argc, wchar_t** argv) {
   tarnwick::platform::DeleteApplicationSettings(settings);
 
   const std::string message = tarnwick::platform::WideToUtf8(g_message);
-  std::printf("gui job: %.3f s; message: %s\n", g_seconds, message.c_str());
+  std::printf("gui job: %.3f s; skin: %s; message: %s\n", g_seconds, skinned ? "attached" : "off",
+              message.c_str());
   return g_message == L"转换处理完成！" ? 0 : 1;
 }
