@@ -197,10 +197,15 @@ LONG AttachSkin(HWND hwnd) {
     // The previous procedure is stored before the switch, so that no message can reach
     // SkinWindowProc without it.
     const LONG_PTR previous = GetWindowLongPtrW(hwnd, GWLP_WNDPROC);
-    SetSkinProp(hwnd, prop::PROCADDR, previous);
+    try {
+      SetPreviousProc(hwnd, previous);
+    } catch (...) {
+      DetachKindState(hwnd, kind);
+      return 0;
+    }
     if (previous == 0 ||
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SkinWindowProc)) == 0) {
-      RemoveSkinProp(hwnd, prop::PROCADDR);
+      RemovePreviousProc(hwnd);
       DetachKindState(hwnd, kind);
       return 0;
     }
@@ -228,7 +233,7 @@ LONG DetachSkin(HWND hwnd) {
     // Whatever is left of the kind's state, the window gets its own procedure back.
   }
   try {
-    RemoveSkinProp(hwnd, prop::PROCADDR);
+    RemovePreviousProc(hwnd);
     SetWindowLongPtrW(hwnd, GWLP_WNDPROC, previous);
     RepaintWholeWindow(hwnd);
   } catch (...) {

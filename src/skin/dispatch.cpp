@@ -125,7 +125,7 @@ LRESULT CALLBACK SkinWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
   if (!hwnd) return 0;
   WNDPROC previous = nullptr;
   try {
-    previous = reinterpret_cast<WNDPROC>(GetSkinProp(hwnd, prop::PROCADDR));
+    previous = reinterpret_cast<WNDPROC>(PreviousProc(hwnd));
   } catch (...) {
     previous = nullptr;
   }
@@ -144,7 +144,7 @@ LRESULT CALLBACK SkinWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 // Repaints a skinned check box or option button in its normal state; goes on enumerating.
 BOOL CALLBACK RefreshChecksProc(HWND hwnd, LPARAM /*lParam*/) {
   try {
-    if (GetSkinProp(hwnd, prop::PROCADDR) == 0) return TRUE;
+    if (PreviousProc(hwnd) == 0) return TRUE;
     switch (ClassifyWindow(hwnd)) {
       case ControlKind::KindCheck:
         PaintCheckBox(hwnd, kStateNormal, true);

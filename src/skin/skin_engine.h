@@ -56,6 +56,14 @@ LONG_PTR GetSkinProp(HWND hwnd, const wchar_t* name);
 void SetSkinProp(HWND hwnd, const wchar_t* name, LONG_PTR value);
 void RemoveSkinProp(HWND hwnd, const wchar_t* name);
 
+// PROCADDR, the previous window procedure, is also kept in a table of the process, because
+// SkinWindowProc reads it for every message and a window property can cost a round trip to
+// the window server (it does under Wine). Set and remove write both; PreviousProc reads the
+// table and falls back to the property for a window the table does not know.
+void SetPreviousProc(HWND hwnd, LONG_PTR previous);
+void RemovePreviousProc(HWND hwnd);
+LONG_PTR PreviousProc(HWND hwnd);
+
 // Visual-state codes.
 enum VisualState : std::int32_t {
   kStateNormal = 0,

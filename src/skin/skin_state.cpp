@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "graphics/primitives.h"
 #include "skin/skin_engine.h"
@@ -48,6 +49,18 @@ constexpr std::array<ClassRow, 24> kClassTable = {{
 }};
 
 constexpr std::wstring_view kGridPrefix = L"apexgrid";
+
+// The previous procedures of the skinned windows of the process, by window. Skinned windows
+// may belong to several threads, hence the lock.
+struct PreviousProcTable {
+  SRWLOCK lock = SRWLOCK_INIT;
+  std::unordered_map<HWND, LONG_PTR> procs;
+};
+
+PreviousProcTable& PreviousProcs() {
+  static PreviousProcTable table;
+  return table;
+}
 
 }  // namespace
 
@@ -101,6 +114,40 @@ void SetSkinProp(HWND hwnd, const wchar_t* name, LONG_PTR value) {
 // Removes a property; removing an absent one does nothing.
 void RemoveSkinProp(HWND hwnd, const wchar_t* name) {
   RemovePropW(hwnd, name);
+}
+
+// Stores PROCADDR and its copy in the table (the table first: it is the step that can fail).
+void SetPreviousProc(HWND hwnd, LONG_PTR previous) {
+  PreviousProcTable& table = PreviousProcs();
+  AcquireSRWLockExclusive(&table.lock);
+  try {
+    table.procs[hwnd] = previous;
+  } catch (...) {
+    ReleaseSRWLockExclusive(&table.lock);
+    throw;
+  }
+  ReleaseSRWLockExclusive(&table.lock);
+  SetSkinProp(hwnd, prop::PROCADDR, previous);
+}
+
+// Removes PROCADDR and its copy.
+void RemovePreviousProc(HWND hwnd) {
+  PreviousProcTable& table = PreviousProcs();
+  AcquireSRWLockExclusive(&table.lock);
+  table.procs.erase(hwnd);
+  ReleaseSRWLockExclusive(&table.lock);
+  RemoveSkinProp(hwnd, prop::PROCADDR);
+}
+
+// The previous procedure of a skinned window from the table; the property when the table
+// has none for the window; 0 when neither has one.
+LONG_PTR PreviousProc(HWND hwnd) {
+  PreviousProcTable& table = PreviousProcs();
+  AcquireSRWLockShared(&table.lock);
+  const auto found = table.procs.find(hwnd);
+  const LONG_PTR previous = found == table.procs.end() ? 0 : found->second;
+  ReleaseSRWLockShared(&table.lock);
+  return previous != 0 ? previous : GetSkinProp(hwnd, prop::PROCADDR);
 }
 
 }  // namespace modSkinner

@@ -136,6 +136,34 @@ TEST_F(AttachTest, SkinFormAttachesEveryDescendantAndUnskinFormRestoresEverythin
   DeleteObject(expected);
 }
 
+TEST_F(AttachTest, ThePreviousProcedureFollowsAttachAndDetachAndFallsBackToTheProperty) {
+  TestForm form;
+  HWND edit = form.Add(L"Edit", L"", 0, 10, 10, 100, 22, WS_EX_CLIENTEDGE);
+  const LONG_PTR own = reinterpret_cast<LONG_PTR>(ProcOf(edit));
+  EXPECT_EQ(modSkinner::PreviousProc(edit), 0);
+
+  ASSERT_EQ(modSkinner::AttachSkin(edit), 1);
+  EXPECT_EQ(modSkinner::PreviousProc(edit), own);
+  EXPECT_EQ(Prop(edit, prop::PROCADDR), own);
+  // Messages reach the control's own procedure through the skin.
+  SetWindowTextW(edit, L"第一项");
+  wchar_t text[16] = {};
+  EXPECT_EQ(GetWindowTextW(edit, text, 16), 3);
+  EXPECT_STREQ(text, L"第一项");
+
+  ASSERT_EQ(modSkinner::DetachSkin(edit), 1);
+  EXPECT_EQ(modSkinner::PreviousProc(edit), 0);
+  EXPECT_EQ(Prop(edit, prop::PROCADDR), 0);
+  EXPECT_EQ(ProcOf(edit), reinterpret_cast<WNDPROC>(own));
+  EXPECT_EQ(Engine().SkinnedCount, 0);
+
+  // A property written by someone else is still read.
+  SetPropW(edit, prop::PROCADDR, reinterpret_cast<HANDLE>(own));
+  EXPECT_EQ(modSkinner::PreviousProc(edit), own);
+  RemovePropW(edit, prop::PROCADDR);
+  EXPECT_EQ(modSkinner::PreviousProc(edit), 0);
+}
+
 TEST_F(AttachTest, NullAndForeignHandlesAreNotAttached) {
   EXPECT_EQ(modSkinner::AttachSkin(nullptr), 0);
   EXPECT_EQ(modSkinner::DetachSkin(nullptr), 0);
