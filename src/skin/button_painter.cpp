@@ -41,11 +41,11 @@ void RenderButtonFaces(HWND hwnd) {
   const std::wstring caption = GetWindowCaption(hwnd);
   const bool hasFocus = GetFocus() == hwnd;
   HDC buttonImage = Engine().Images.ButtonImage;
+  HFONT font = reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0));
 
   for (std::int32_t state = 0; state < 4; ++state) {
     HDC face = reinterpret_cast<HDC>(GetSkinProp(hwnd, prop::HDC_[state]));
     if (face == nullptr) continue;
-    HFONT font = reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0));
     // The font is selected back afterwards so that the face never holds on to it.
     tarnwick::platform::ScopedSelectObject fontSelection(face, font);
     SetBkMode(face, TRANSPARENT);

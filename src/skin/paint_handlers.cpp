@@ -145,6 +145,9 @@ LRESULT PaintHeader(HWND hwnd) {
   if (count > 0) {
     const auto pressed = static_cast<std::int32_t>(GetSkinProp(hwnd, prop::HDINDEX));
     const auto hot = static_cast<std::int32_t>(GetSkinProp(hwnd, prop::HMINDEX));
+    HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageW(hwnd, WM_GETFONT, 0, AddressOfZero()));
+    ScopedSelectObject selectFont(surface.get(), font);
+    SetBkMode(surface.get(), TRANSPARENT);
     for (std::int32_t i = 0; i < count; ++i) {
       RECT item{};
       SendMessageW(hwnd, HDM_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
@@ -154,10 +157,6 @@ LRESULT PaintHeader(HWND hwnd) {
       StretchNineGrid(surface.get(), item.left, 0, itemWidth, h, headerImage, cellX, 0, 3, 20, 1, 1,
                       1, 1);
       if (!text.empty()) {
-        HGDIOBJ font =
-            reinterpret_cast<HGDIOBJ>(SendMessageW(hwnd, WM_GETFONT, 0, AddressOfZero()));
-        ScopedSelectObject selectFont(surface.get(), font);
-        SetBkMode(surface.get(), TRANSPARENT);
         DrawCaptionText(surface.get(), text, item.left, 0, itemWidth, item.bottom, kCaptionFormat);
       }
     }
@@ -239,8 +238,8 @@ void RepaintSunkenEdge(HWND hwnd) {
   ScopedWindowDC windowDc(hwnd);
   ScopedGetDC clientDc(hwnd);
   FrameColorRect(windowDc, 0, 0, w, h, EnabledColour(hwnd));
+  const COLORREF background = GetBkColor(clientDc);
   for (std::int32_t d = 1; d <= bx; ++d) {
-    const COLORREF background = GetBkColor(clientDc);
     const std::int32_t inset = CheckedAdd(1, d);
     FrameColorRect(windowDc, d, d, CheckedSub(w, inset), CheckedSub(h, inset), background);
   }
