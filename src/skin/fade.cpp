@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "skin/painter_internal.h"
 #include "skin/skin_engine.h"
 
 namespace modSkinner {
@@ -70,7 +69,7 @@ BOOL StopStateTimer(HWND hwnd) {
 // the current level and raises the level by 3; the tick that painted at the last level
 // not above 255 ends the fade (timer stopped, level back to 0). The message is then passed on.
 LRESULT OnTimer(WNDPROC previous, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (ClassifyWindowNoAlloc(hwnd) == ControlKind::KindButton) {
+  if (ClassifyWindow(hwnd) == ControlKind::KindButton) {
     const LONG_PTR level = GetSkinProp(hwnd, prop::ALPHALEVEL);
     PaintButton(hwnd, nullptr);
     // A stray level above 255 was painted clamped and ends the fade; no sum can overflow.

@@ -3,13 +3,10 @@
 #include <windows.h>
 
 #include <array>
-#include <string>
 #include <string_view>
 #include <unordered_map>
 
-#include "graphics/primitives.h"
 #include "skin/skin_engine.h"
-#include "skin/painter_internal.h"
 
 namespace modSkinner {
 
@@ -62,14 +59,6 @@ PreviousProcTable& PreviousProcs() {
   return table;
 }
 
-}  // namespace
-
-// The one engine state of the process.
-EngineState& Engine() {
-  static EngineState state;
-  return state;
-}
-
 // Kind of a class name that is already lower case: exact table match, then the grid prefix.
 ControlKind ClassifyLowerClassName(std::wstring_view lowerName) {
   for (const ClassRow& row : kClassTable) {
@@ -79,25 +68,23 @@ ControlKind ClassifyLowerClassName(std::wstring_view lowerName) {
   return ControlKind::KindOther;
 }
 
-// Lower-cases a class name in place (system rules, so non-ASCII letters fold as well).
-void LowerClassName(wchar_t* text, DWORD length) {
-  if (length > 0) CharLowerBuffW(text, length);
+}  // namespace
+
+// The one engine state of the process.
+EngineState& Engine() {
+  static EngineState state;
+  return state;
 }
 
-// Kind of a window by its class name; an unreadable class name is KindOther.
+// Kind of a window by its class name; an unreadable class name is KindOther. The name is
+// read into a stack buffer: this runs for most messages of a skinned window and on every
+// fade tick.
 ControlKind ClassifyWindow(HWND hwnd) {
-  std::wstring name = GetClassNameText(hwnd);
-  LowerClassName(name.data(), static_cast<DWORD>(name.size()));
-  return ClassifyLowerClassName(name);
-}
-
-// Allocation-free classification for paths that run on every timer tick: the class name is
-// read into a stack buffer with the same rules as GetClassNameText.
-ControlKind ClassifyWindowNoAlloc(HWND hwnd) {
   wchar_t buffer[256] = {};
   const int length = GetClassNameW(hwnd, buffer, 255);
-  if (length <= 0) return ClassifyLowerClassName(std::wstring_view());
-  LowerClassName(buffer, static_cast<DWORD>(length));
+  if (length <= 0) return ControlKind::KindOther;
+  // System rules, so non-ASCII letters fold as well.
+  CharLowerBuffW(buffer, static_cast<DWORD>(length));
   return ClassifyLowerClassName(std::wstring_view(buffer, static_cast<size_t>(length)));
 }
 

@@ -6,7 +6,6 @@
 
 #include <vector>
 
-#include "skin/painter_internal.h"
 #include "skin/skin_engine.h"
 #include "skin_test_support.h"
 
@@ -80,8 +79,6 @@ TEST(ClassifyWindow, EveryTableRowCaseFoldedWithGridPrefix) {
     HWND hwnd = CreateOfClass(c.registeredName);
     ASSERT_NE(hwnd, nullptr) << "class index " << index;
     EXPECT_EQ(modSkinner::ClassifyWindow(hwnd), c.expected) << "class index " << index;
-    // The allocation-free reading used by the fade tick agrees on every class.
-    EXPECT_EQ(modSkinner::ClassifyWindowNoAlloc(hwnd), c.expected) << "class index " << index;
     DestroyWindow(hwnd);
   }
 }
@@ -91,7 +88,6 @@ TEST(ClassifyWindow, UnreadableClassNameIsOther) {
   DestroyWindow(gone);
   EXPECT_EQ(modSkinner::ClassifyWindow(gone), ControlKind::KindOther);
   EXPECT_EQ(modSkinner::ClassifyWindow(nullptr), ControlKind::KindOther);
-  EXPECT_EQ(modSkinner::ClassifyWindowNoAlloc(nullptr), ControlKind::KindOther);
 }
 
 TEST(SkinProperties, AbsentReadsZeroAndPointerSizedValuesRoundTrip) {
