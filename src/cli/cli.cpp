@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <optional>
 
 #include "cli/interrupt.h"
@@ -253,7 +254,15 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileS
   CliHost host(operands[0], operands[1], lines, progress_line ? &*progress_line : nullptr);
   SplitOptions options;
   options.progress = &progress;
-  const SplitOutcome outcome = RunSplit(host, files, options);
+  SplitOutcome outcome;
+  try {
+    outcome = RunSplit(host, files, options);
+  } catch (const std::exception& error) {
+    // The job could not go on (out of memory, for example): an error, not a crash.
+    if (progress_line) progress_line->Finish();
+    console.Err(std::string(kProgram) + ": " + error.what() + "\n");
+    return kExitFailure;
+  }
   if (progress_line) progress_line->Finish();
 
   switch (outcome) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -135,6 +137,24 @@ TEST_F(CommandLineTest, FailuresGiveOneLineAndExitOne) {
             "cannot write 'd/2.txt': it is the source file");
   EXPECT_EQ(DescribeError({SplitErrorKind::kCountOverflow, "d/2147483648.txt", ""}),
             "cannot write 'd/2147483648.txt': more than 2147483647 files, or lines in one file");
+}
+
+// File services that fail by throwing, as an allocation failure inside the job would.
+class ThrowingFileSystem : public FileSystem {
+ public:
+  std::unique_ptr<InputFile> OpenRead(const std::string&, std::string&) override {
+    throw std::runtime_error("out of memory");
+  }
+  std::unique_ptr<OutputFile> OpenAppend(const std::string&, std::string&) override {
+    throw std::runtime_error("out of memory");
+  }
+};
+
+TEST_F(CommandLineTest, AnErrorThrownInsideTheJobIsReportedNotACrash) {
+  ThrowingFileSystem throwing;
+  console.terminal = true;  // the progress line, once shown, is ended before the message
+  EXPECT_EQ(RunCommandLine({"in.txt", "out"}, console, throwing), kExitFailure);
+  EXPECT_EQ(console.err, "tarnwick-split: out of memory\n");
 }
 
 TEST_F(CommandLineTest, CtrlCStopsLikeTheStopButton) {
