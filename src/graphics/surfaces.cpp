@@ -43,10 +43,11 @@ HDC CreateSurface(std::int32_t width, std::int32_t height) {
   if (!display) return nullptr;
   ScopedCreatedDC memory(CreateCompatibleDC(display));
   if (!memory) return nullptr;
-  HBITMAP bitmap = CreateCompatibleBitmap(display, width, height);
-  if (!bitmap) return nullptr;
+  ScopedGdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(display, width, height));
   // The memory DC's initial one-pixel bitmap is a stock object: nothing to free.
-  SelectObject(memory, bitmap);
+  if (!bitmap || !SelectObject(memory, bitmap)) return nullptr;
+  // From here DeleteSurface frees the bitmap with the DC.
+  bitmap.release();
   return memory.release();
 }
 
