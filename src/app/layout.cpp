@@ -41,13 +41,6 @@ std::span<const ControlEntry> MainWindowLayout() {
   return kLayout;
 }
 
-const ControlEntry* FindControlSpec(std::wstring_view name) {
-  for (const ControlEntry& entry : kLayout) {
-    if (name == entry.name) return &entry;
-  }
-  return nullptr;
-}
-
 std::wstring MainWindowTitle() {
   return std::wstring(L"Tarnwick  ") + maker::kTitleContact;
 }

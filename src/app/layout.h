@@ -30,9 +30,6 @@ inline constexpr unsigned kTimer1IntervalMs = 1000;
 // The window's controls, grouped by container, in the order of the window's description.
 std::span<const ControlEntry> MainWindowLayout();
 
-// The entry of the control with this name, or null.
-const ControlEntry* FindControlSpec(std::wstring_view name);
-
 // The window title: "Tarnwick", two spaces, the maker's contact.
 std::wstring MainWindowTitle();
 
