@@ -16,11 +16,6 @@ inline int TwipsToPixels(int twips, int dpi) {
   return MulDiv(twips, dpi, kTwipsPerInch);
 }
 
-// Pixels to twips at `dpi`, rounded to the nearest twip.
-inline int PixelsToTwips(int pixels, int dpi) {
-  return MulDiv(pixels, kTwipsPerInch, dpi);
-}
-
 // The 9-point "宋体" (SimSun) font every control uses: created on first use, shared, and
 // released when the program exits. Never delete the handle.
 HFONT DefaultUiFont();
