@@ -45,21 +45,6 @@ class ScopedPaint {
   HDC hdc_;
 };
 
-// A memory surface released with DeleteSurface.
-class ScopedSurface {
- public:
-  ScopedSurface(std::int32_t width, std::int32_t height) : hdc_(CreateSurface(width, height)) {}
-  ~ScopedSurface() {
-    if (hdc_) DeleteSurface(hdc_);
-  }
-  ScopedSurface(const ScopedSurface&) = delete;
-  ScopedSurface& operator=(const ScopedSurface&) = delete;
-  HDC get() const { return hdc_; }
-
- private:
-  HDC hdc_;
-};
-
 WindowBounds BoundsOf(HWND hwnd) {
   WindowBounds bounds;
   GetWindowBounds(hwnd, bounds);
