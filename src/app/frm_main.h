@@ -124,7 +124,6 @@ class frmMain final : private SplitHost {
   int dpi_ = 96;
   HCURSOR link_cursor_ = nullptr;
   std::map<std::wstring, HWND, std::less<>> controls_;
-  std::vector<std::wstring> names_by_id_;
   std::map<std::wstring, platform::PropertyBag, std::less<>> frame_descriptions_;
   HWND last_focus_ = nullptr;
 
