@@ -5,6 +5,8 @@
 
 #include <stdexcept>
 
+#include "platform/gdi_guards.h"
+
 namespace tarnwick::controls {
 
 namespace {
@@ -141,11 +143,8 @@ void iFrame::Paint(HDC hdc) const {
   FillRect(hdc, &client, background_brush_);
   const RECT border{border_.Left, border_.Top, border_.Left + border_.Width,
                     border_.Top + border_.Height};
-  HBRUSH border_brush = CreateSolidBrush(kBorderColor);
-  if (border_brush) {
-    FrameRect(hdc, &border, border_brush);
-    DeleteObject(border_brush);
-  }
+  const platform::ScopedGdiObject<HBRUSH> border_brush(CreateSolidBrush(kBorderColor));
+  if (border_brush) FrameRect(hdc, &border, border_brush);
 }
 
 LRESULT CALLBACK iFrame::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
