@@ -277,6 +277,11 @@ void frmMain::Label8_Click() {
 
 // A file dropped onto the window becomes the source, a folder the output folder.
 void frmMain::DropFiles(HDROP drop) {
+  // The drop's memory is released on every way out, an error included.
+  struct DropRelease {
+    HDROP drop;
+    ~DropRelease() { DragFinish(drop); }
+  } release{drop};
   bool file_set = false;
   bool folder_set = false;
   const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
@@ -294,7 +299,6 @@ void frmMain::DropFiles(HDROP drop) {
       file_set = true;
     }
   }
-  DragFinish(drop);
 }
 
 }  // namespace tarnwick::app
