@@ -62,6 +62,9 @@ std::wstring DescribeSplitError(const SplitError& error) {
     case SplitErrorKind::kCountOverflow:
       prefix = L"文件数或行数超出上限：";
       break;
+    case SplitErrorKind::kOutputEncoding:
+      prefix = L"输出文件已有另一种编码的文本，未写入：";
+      break;
   }
   std::wstring text = prefix + platform::Utf8ToWide(error.path);
   if (!error.reason.empty()) text += L"\n" + platform::Utf8ToWide(error.reason);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <exception>
 #include <optional>
+#include <utility>
 
 #include "cli/interrupt.h"
 
@@ -21,7 +22,7 @@ constexpr std::int32_t kDefaultLines = 1000;
 
 // The usage line, with a line break.
 std::string UsageLine() {
-  return "usage: tarnwick-split [-l N] [-q] SOURCE DIR\n";
+  return "usage: tarnwick-split [-l N] [-q] [--encoding E] SOURCE DIR\n";
 }
 
 // The --help text.
@@ -35,6 +36,14 @@ std::string HelpText() {
          "\n"
          "  -l N        lines per file, a whole number from 1 to 2147483647 (default 1000)\n"
          "  -q          no progress line (it is shown only when stderr is a terminal)\n"
+         "  --encoding E  the text encoding of SOURCE: auto (default), ansi, utf-16le,\n"
+         "              utf-16be or utf-8. auto goes by the byte-order mark at the start\n"
+         "              (FF FE, FE FF, EF BB BF) and takes a file without one as bytes of\n"
+         "              the ANSI code page, never converted. UTF-16 is split by its 16-bit\n"
+         "              units. A forced encoding is used whatever the first bytes are; its\n"
+         "              own mark at the start still counts as the mark. The mark is not\n"
+         "              part of the first line, and every file created or found empty\n"
+         "              starts with it; an existing file of another encoding is refused.\n"
          "  --help      show this help and exit\n"
          "  --version   show the version and exit\n"
          "\n"
@@ -53,6 +62,19 @@ std::optional<std::int32_t> ParseLineCount(std::string_view text) {
   }
   if (value < 1) return std::nullopt;
   return static_cast<std::int32_t>(value);
+}
+
+// The value of --encoding, or nothing for an unknown name.
+std::optional<SourceEncoding> ParseEncoding(std::string_view name) {
+  static constexpr std::pair<std::string_view, SourceEncoding> kNames[] = {
+      {"auto", SourceEncoding::kAuto},        {"ansi", SourceEncoding::kAnsi},
+      {"utf-16le", SourceEncoding::kUtf16Le}, {"utf-16be", SourceEncoding::kUtf16Be},
+      {"utf-8", SourceEncoding::kUtf8},
+  };
+  for (const auto& [known, encoding] : kNames) {
+    if (name == known) return encoding;
+  }
+  return std::nullopt;
 }
 
 // Bytes as a short human-readable figure, e.g. "512.0 MiB".
@@ -193,6 +215,10 @@ std::string DescribeError(const SplitError& error) {
       verb = "cannot write";
       reason = "more than 2147483647 files, or lines in one file";
       break;
+    case SplitErrorKind::kOutputEncoding:
+      verb = "cannot write";
+      reason = "it holds text of another encoding (left unchanged)";
+      break;
   }
   std::string text = verb + " '" + error.path + "'";
   if (!reason.empty()) text += ": " + reason;
@@ -201,6 +227,7 @@ std::string DescribeError(const SplitError& error) {
 
 int RunCommandLine(const std::vector<std::string>& args, Console& console, FileSystem& files) {
   std::int32_t lines = kDefaultLines;
+  SourceEncoding encoding = SourceEncoding::kAuto;
   bool quiet = false;
   std::vector<std::string> operands;
   bool options_ended = false;
@@ -216,6 +243,21 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileS
     } else if (arg == "--version") {
       console.Out(std::string(kProgram) + " " TARNWICK_VERSION "\n");
       return kExitSuccess;
+    } else if (arg == "--encoding" || arg.starts_with("--encoding=")) {
+      std::string value;
+      if (arg.size() > 10) {
+        value = arg.substr(11);
+      } else if (i + 1 < args.size()) {
+        value = args[++i];
+      } else {
+        return UsageError(console, "option --encoding needs an encoding");
+      }
+      const std::optional<SourceEncoding> parsed = ParseEncoding(value);
+      if (!parsed) {
+        return UsageError(
+            console, "unknown encoding '" + value + "' (auto, ansi, utf-16le, utf-16be or utf-8)");
+      }
+      encoding = *parsed;
     } else if (arg[1] == '-') {
       return UsageError(console, "unknown option '" + arg + "'");
     } else {
@@ -254,6 +296,7 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileS
   CliHost host(operands[0], operands[1], lines, progress_line ? &*progress_line : nullptr);
   SplitOptions options;
   options.progress = &progress;
+  options.encoding = encoding;
   SplitOutcome outcome;
   try {
     outcome = RunSplit(host, files, options);

@@ -146,6 +146,25 @@ class Win32OutputFile final : public OutputFile {
   }
   FileIdentity Identity() const override { return identity_; }
 
+  std::int64_t ReadHead(char* buffer, std::size_t capacity, std::string& error) override {
+    std::size_t have = 0;
+    while (have < capacity) {
+      // Reads at an explicit offset; writes on this append-only handle still go to the end.
+      OVERLAPPED at{};
+      at.Offset = static_cast<DWORD>(have);
+      DWORD read = 0;
+      if (!ReadFile(handle_, buffer + have, static_cast<DWORD>(capacity - have), &read, &at)) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_HANDLE_EOF) break;
+        error = SystemErrorText(code);
+        return -1;
+      }
+      if (read == 0) break;
+      have += read;
+    }
+    return static_cast<std::int64_t>(have);
+  }
+
  private:
   HANDLE handle_;
   FileIdentity identity_;
@@ -177,10 +196,11 @@ class Win32FileSystemImpl final : public FileSystem {
       error = SystemErrorText(ERROR_NO_UNICODE_TRANSLATION);
       return nullptr;
     }
-    // Append-only access: every write goes to the end of the file.
-    const HANDLE handle =
-        CreateFileW(wide.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                    FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Append-only access: every write goes to the end of the file. Read access for the
+    // start of an existing file (its byte-order mark).
+    const HANDLE handle = CreateFileW(
+        wide.c_str(), FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+        FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       error = SystemErrorText(GetLastError());
       return nullptr;

@@ -96,6 +96,59 @@ std::size_t ListCrsPortable(const char* bytes, std::size_t count, std::uint32_t*
   return static_cast<std::size_t>(out - first);
 }
 
+namespace {
+
+// The CR units of a block of 16-bit units whose CR unit reads as `cr` in the machine's
+// byte order (0x000D for little-endian data on a little-endian machine).
+template <std::uint16_t kCr>
+std::size_t ListCrUnits(const char* bytes, std::size_t count, std::uint32_t* out) {
+  std::uint32_t* const first = out;
+#ifdef TARNWICK_SSE2
+  const char* const end = bytes + count;
+  const __m128i cr = _mm_set1_epi16(static_cast<short>(kCr));
+  for (const char* chunk = bytes; chunk < end; chunk += 64) {
+    std::uint64_t mask = 0;
+    for (int i = 0; i < 4; ++i) {
+      const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk + 16 * i));
+      const auto bits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(units, cr)));
+      mask |= static_cast<std::uint64_t>(bits) << (16 * i);
+    }
+    // A matching unit sets the bits of both its bytes: keep the first byte's.
+    mask &= 0x5555555555555555ull;
+    const auto available = static_cast<std::size_t>(end - chunk);
+    if (available < 64) mask &= (std::uint64_t{1} << available) - 1;
+    const auto base = static_cast<std::uint32_t>(chunk - bytes);
+    for (; mask != 0; mask &= mask - 1) {
+      *out++ = base + static_cast<std::uint32_t>(std::countr_zero(mask));
+    }
+  }
+#else
+  for (std::size_t offset = 0; offset + 1 < count; offset += 2) {
+    std::uint16_t unit;
+    std::memcpy(&unit, bytes + offset, 2);
+    if (unit == kCr) *out++ = static_cast<std::uint32_t>(offset);
+  }
+#endif
+  return static_cast<std::size_t>(out - first);
+}
+
+// The machine's reading of the two bytes `first`, `second`.
+constexpr std::uint16_t NativeUnit(unsigned char first, unsigned char second) {
+  return std::endian::native == std::endian::little
+             ? static_cast<std::uint16_t>(first | (second << 8))
+             : static_cast<std::uint16_t>((first << 8) | second);
+}
+
+}  // namespace
+
+std::size_t ListCrUnitsLe(const char* bytes, std::size_t count, std::uint32_t* out) {
+  return ListCrUnits<NativeUnit(0x0D, 0x00)>(bytes, count, out);
+}
+
+std::size_t ListCrUnitsBe(const char* bytes, std::size_t count, std::uint32_t* out) {
+  return ListCrUnits<NativeUnit(0x00, 0x0D)>(bytes, count, out);
+}
+
 bool HasAvx2Listing() {
 #ifdef TARNWICK_AVX2
   static const bool available = [] {

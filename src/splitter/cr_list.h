@@ -22,6 +22,12 @@ std::size_t ListCrs(const char* bytes, std::size_t count, std::uint32_t* out);
 // The variant for any processor (SSE2 on x86-64, memchr elsewhere).
 std::size_t ListCrsPortable(const char* bytes, std::size_t count, std::uint32_t* out);
 
+// The same for 16-bit units: the byte offsets of the units 000D among `count` bytes
+// (a whole number of units) stored little-endian or big-endian. A byte 0D of any other
+// unit is not listed.
+std::size_t ListCrUnitsLe(const char* bytes, std::size_t count, std::uint32_t* out);
+std::size_t ListCrUnitsBe(const char* bytes, std::size_t count, std::uint32_t* out);
+
 // Whether the processor runs the AVX2 variant, which ListCrs then uses.
 bool HasAvx2Listing();
 

@@ -87,6 +87,21 @@ class PosixOutputFile final : public OutputFile {
   }
   FileIdentity Identity() const override { return identity_; }
 
+  std::int64_t ReadHead(char* buffer, std::size_t capacity, std::string& error) override {
+    std::size_t have = 0;
+    while (have < capacity) {
+      const ssize_t n = ::pread(fd_, buffer + have, capacity - have, static_cast<off_t>(have));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        error = ErrorText(errno);
+        return -1;
+      }
+      if (n == 0) break;
+      have += static_cast<std::size_t>(n);
+    }
+    return static_cast<std::int64_t>(have);
+  }
+
  private:
   int fd_;
   FileIdentity identity_;
@@ -111,7 +126,8 @@ class PosixFileSystem final : public FileSystem {
   }
 
   std::unique_ptr<OutputFile> OpenAppend(const std::string& path, std::string& error) override {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    // Read access too, for the start of an existing file (its byte-order mark).
+    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
       error = ErrorText(errno);
       return nullptr;

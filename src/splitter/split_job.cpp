@@ -10,23 +10,14 @@
 
 #include <algorithm>
 #include <charconv>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
-#include <functional>
 #include <memory>
-#include <mutex>
-#include <system_error>
-#include <thread>
+#include <string_view>
 #include <utility>
-#include <vector>
-
-#ifndef _WIN32
-#include <pthread.h>
-#include <signal.h>
-#endif
 
 #include "splitter/cr_list.h"
+#include "splitter/output_files.h"
+#include "splitter/text_encoding.h"
 #include "splitter/text_value.h"
 
 namespace tarnwick {
@@ -41,9 +32,10 @@ constexpr std::size_t kMaxReadBuffer = std::size_t{1} << 30;
 // A block of the source with the list of its CRs.
 struct Block {
   const char* bytes = nullptr;
-  std::int64_t count = 0;  // bytes read; 0 at the end of the source, -1 on failure
+  std::int64_t count = 0;  // bytes in the block; 0 at the end of the source, -1 on failure
   const std::uint32_t* crs = nullptr;
   std::size_t cr_count = 0;
+  std::uint64_t fresh = 0;  // bytes read from the source for this block
 };
 
 // The CRs of the current block, taken in order, one per line that ends at one.
@@ -75,316 +67,128 @@ class CrIndex {
   std::size_t next_ = 0;  // first entry not yet taken
 };
 
-// Runs the output file tasks on a helper thread, in the order they were posted, while the
-// job goes on with the lines. The thread starts with the first task and ends with the object, after
-// running every task posted.
-class IoWorker {
- public:
-  IoWorker() = default;
-  IoWorker(const IoWorker&) = delete;
-  IoWorker& operator=(const IoWorker&) = delete;
-  ~IoWorker() {
-    if (!thread_.joinable()) return;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      quit_ = true;
-    }
-    wake_.notify_one();
-    thread_.join();
-  }
-
-  // Queues a task; returns its ticket for WaitFor. Without a thread (the system refused
-  // one) the task runs at once.
-  std::uint64_t Post(std::function<void()> task) {
-    if (!thread_.joinable()) {
-      try {
-        thread_ = std::thread([this] { Work(); });
-      } catch (const std::system_error&) {
-        task();
-        std::lock_guard<std::mutex> lock(mutex_);
-        done_ = ++posted_;
-        return posted_;
-      }
-    }
-    std::uint64_t ticket;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      tasks_.push_back(std::move(task));
-      ticket = ++posted_;
-    }
-    wake_.notify_one();
-    return ticket;
-  }
-
-  // Waits until the task with this ticket, and every one before it, has run.
-  void WaitFor(std::uint64_t ticket) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    finished_.wait(lock, [&] { return done_ >= ticket; });
-  }
-
- private:
-  void Work() {
-#ifndef _WIN32
-    // Signals such as Ctrl-C are for the thread that runs the job, not for this one.
-    sigset_t all;
-    sigfillset(&all);
-    pthread_sigmask(SIG_BLOCK, &all, nullptr);
-#endif
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-      wake_.wait(lock, [this] { return !tasks_.empty() || quit_; });
-      if (tasks_.empty()) return;
-      std::function<void()> task = std::move(tasks_.front());
-      tasks_.pop_front();
-      lock.unlock();
-      try {
-        task();
-      } catch (...) {
-        // A task reports through its own result, which starts out as a failure.
-      }
-      lock.lock();
-      ++done_;
-      finished_.notify_all();
-    }
-  }
-
-  std::thread thread_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::condition_variable finished_;
-  std::deque<std::function<void()>> tasks_;
-  std::uint64_t posted_ = 0;
-  std::uint64_t done_ = 0;
-  bool quit_ = false;
-};
-
-// Reads the source block by block and lists each block's CRs. (Reading ahead on a helper
-// thread was measured to cost more than it saves: the system reads ahead already.)
+// Reads the source block by block and lists each block's line ends. A block always holds
+// whole code units: with 16-bit units a byte left over by a read waits at the front of
+// the buffer for the next one, and a final odd byte of the source is kept apart (see
+// TakeOddTail). (Reading ahead on a helper thread was measured to cost more than it
+// saves: the system reads ahead already.)
 class BlockReader {
  public:
+  using Lister = std::size_t (*)(const char* bytes, std::size_t count, std::uint32_t* out);
+
   explicit BlockReader(std::size_t capacity)
       : capacity_(capacity),
-        bytes_(std::make_unique<char[]>(capacity + kSlack)),
-        crs_(std::make_unique<std::uint32_t[]>(capacity + kCrListExtra)) {}
+        bytes_(std::make_unique<char[]>(capacity + kMaxCarry + kSlack)),
+        crs_(std::make_unique<std::uint32_t[]>(capacity + kMaxCarry + kCrListExtra)) {}
 
-  void Attach(InputFile* file) { file_ = file; }
+  // The source, the size of its code units and the listing of their CRs.
+  void Attach(InputFile* file, std::size_t unit_size, Lister lister) {
+    file_ = file;
+    unit_size_ = unit_size;
+    lister_ = lister;
+  }
 
-  // Reads the next block; count 0 at the end of the source, -1 on failure with the reason.
+  // Bytes already read from the source (after its mark), delivered before the next read.
+  void Prepend(std::string_view bytes) {
+    std::memcpy(bytes_.get(), bytes.data(), bytes.size());
+    carried_ = bytes.size();
+  }
+
+  // Reads the next block, of at most the capacity (or one unit); count 0 at the end of the
+  // source, -1 on failure with the reason.
   Block Next(std::string& reason) {
-    const std::int64_t count = file_->Read(bytes_.get(), capacity_, reason);
-    const std::size_t cr_count =
-        count > 0 ? ListCrs(bytes_.get(), static_cast<std::size_t>(count), crs_.get()) : 0;
-    return Block{bytes_.get(), count, crs_.get(), cr_count};
+    const std::size_t want = std::max(capacity_, unit_size_);
+    std::uint64_t fresh = 0;
+    for (;;) {
+      if (carried_ > 0 && delivered_ > 0) {
+        std::memmove(bytes_.get(), bytes_.get() + delivered_, carried_);
+      }
+      delivered_ = 0;
+      if (carried_ < want && !file_ended_) {
+        const std::int64_t count = file_->Read(bytes_.get() + carried_, want - carried_, reason);
+        if (count < 0) return Block{bytes_.get(), -1, crs_.get(), 0, fresh};
+        file_ended_ = count == 0;
+        fresh += static_cast<std::uint64_t>(count);
+        carried_ += static_cast<std::size_t>(count);
+      }
+      std::size_t take = std::min(carried_, want);
+      take -= take % unit_size_;
+      std::size_t rest = carried_ - take;
+      if (file_ended_ && rest > 0 && rest < unit_size_) {  // a single byte, with 16-bit units
+        odd_tail_ = bytes_[take];
+        has_odd_tail_ = true;
+        rest = 0;
+      }
+      if (take == 0 && !file_ended_) continue;  // half a unit so far
+      carried_ = rest;
+      delivered_ = take;
+      const std::size_t cr_count = take > 0 ? lister_(bytes_.get(), take, crs_.get()) : 0;
+      return Block{bytes_.get(), static_cast<std::int64_t>(take), crs_.get(), cr_count, fresh};
+    }
+  }
+
+  // A final odd byte of a source of 16-bit units, once the source has ended.
+  bool has_odd_tail() const { return has_odd_tail_; }
+  char TakeOddTail() {
+    has_odd_tail_ = false;
+    return odd_tail_;
   }
 
  private:
+  // Bytes waiting at the front of the buffer: those of the mark's look-ahead, or a byte of
+  // an unfinished unit.
+  static constexpr std::size_t kMaxCarry = kLongestMark;
+
   std::size_t capacity_;
   std::unique_ptr<char[]> bytes_;
   std::unique_ptr<std::uint32_t[]> crs_;
   InputFile* file_ = nullptr;
+  std::size_t unit_size_ = 1;
+  Lister lister_ = nullptr;
+  std::size_t carried_ = 0;    // bytes waiting for the next block
+  std::size_t delivered_ = 0;  // bytes of the current block (the carried ones follow them)
+  bool file_ended_ = false;
+  bool has_odd_tail_ = false;
+  char odd_tail_ = 0;
 };
 
-// The output files. The job fills a buffer with the bytes of the current file; a full
-// buffer, and the rest of a finished file, become a task that opens the file when it is
-// first written to, writes the bytes and closes the file when it is finished. With a
-// worker the tasks run on its helper thread, in order, while the job fills the next of a
-// few buffers; otherwise they run at once. After the first failure no task opens or
-// writes anything (open files are still closed), so no file is touched after the failing
-// one; the job sees the failure at its next hand-over and stops.
-class OutputFiles {
- public:
-  OutputFiles(FileSystem& files, std::size_t capacity, IoWorker* worker)
-      : files_(files), capacity_(capacity), worker_(worker) {
-    slots_.resize(worker != nullptr ? kSlots : 1);
-    for (Slot& slot : slots_) slot.bytes = std::make_unique<char[]>(capacity);
-    active_ = slots_[0].bytes.get();
+// The code units of a source, as the line scanner sees them: a byte (ANSI and UTF-8) or
+// a 16-bit unit in either byte order. Chosen once per job; the scanner is compiled once
+// for each.
+struct ByteUnits {
+  static constexpr std::size_t kSize = 1;
+  static constexpr std::string_view kLineEnd{"\r\n", 2};
+  static constexpr std::string_view kSpace{" ", 1};
+  static bool IsSpace(const char* unit) { return *unit == ' '; }
+  static bool IsLf(const char* unit) { return *unit == '\n'; }
+  static std::size_t ListCrs(const char* bytes, std::size_t count, std::uint32_t* out) {
+    return tarnwick::ListCrs(bytes, count, out);
   }
+};
 
-  // The source, which must never be opened as an output file.
-  void SetSource(const FileIdentity& identity) { source_ = identity; }
-
-  // Starts the next output file, named `path` (the previous one has been finished).
-  void Begin(std::string path) {
-    path_ = std::move(path);
-    opened_ = false;
+template <bool kBigEndian>
+struct Utf16Units {
+  static constexpr std::size_t kSize = 2;
+  static constexpr std::string_view kLineEnd =
+      kBigEndian ? std::string_view("\0\r\0\n", 4) : std::string_view("\r\0\n\0", 4);
+  static constexpr std::string_view kSpace =
+      kBigEndian ? std::string_view("\0 ", 2) : std::string_view(" \0", 2);
+  static bool IsSpace(const char* unit) { return Is(unit, ' '); }
+  static bool IsLf(const char* unit) { return Is(unit, '\n'); }
+  static std::size_t ListCrs(const char* bytes, std::size_t count, std::uint32_t* out) {
+    return kBigEndian ? ListCrUnitsBe(bytes, count, out) : ListCrUnitsLe(bytes, count, out);
   }
-
-  // Adds bytes to the output.
-  void Append(const char* bytes, std::size_t count) {
-    if (count <= capacity_ - size_) {
-      std::memcpy(active_ + size_, bytes, count);
-      size_ += count;
-    } else {
-      AppendSlow(bytes, count);
-    }
-  }
-
-  // Adds `count` space characters (spaces held back inside a line).
-  void AppendSpaces(std::uint64_t count) {
-    static constexpr char kSpaces[] =
-        "                                                                "
-        "                                                                ";
-    constexpr std::size_t kChunk = sizeof(kSpaces) - 1;
-    while (count > 0 && !failed()) {
-      const std::size_t piece = count < kChunk ? static_cast<std::size_t>(count) : kChunk;
-      Append(kSpaces, piece);
-      count -= piece;
-    }
-  }
-
-  // Marks everything appended so far as complete lines.
-  void EndLine() { committed_ = size_; }
-
-  // Hands over the rest of the current file and its closing (an empty file is still
-  // opened, so it exists afterwards). False when a failure is known.
-  bool Finish() {
-    if (failed()) return false;
-    HandOver(size_, /*close=*/true);
-    return !failed();
-  }
-
-  // Waits until every task has run. False when one failed.
-  bool Settle() {
-    if (worker_ != nullptr) worker_->WaitFor(last_ticket_);
-    return !failed();
-  }
-
-  // Ends the job after a failure: hands over the complete lines of the current file unless
-  // the output has failed, then waits until the files are closed.
-  void Abandon() {
-    if (!failed() && (committed_ > 0 || opened_)) HandOver(committed_, /*close=*/true);
-    Settle();
-    // Whatever was left open by a task that failed.
-    if (open_file_) {
-      std::string ignored;
-      open_file_->Close(ignored);
-      open_file_.reset();
-    }
-  }
-
-  // Direct access for the fast path, which appends complete lines only.
-  char* data() { return active_; }
-  std::size_t size() const { return size_; }
-  std::size_t capacity() const { return capacity_; }
-  void SetSizeOfCompleteLines(std::size_t size) { size_ = committed_ = size; }
-
-  bool failed() const { return failed_.load(std::memory_order_acquire); }
-  // The first failure; read after Settle.
-  SplitErrorKind failed_kind() const { return failed_kind_; }
-  const std::string& failed_path() const { return failed_path_; }
-  const std::string& reason() const { return reason_; }
 
  private:
-  static constexpr std::size_t kSlots = 4;  // buffers, with a worker
-
-  struct Slot {
-    std::unique_ptr<char[]> bytes;
-    std::uint64_t ticket = 0;  // the task that uses the buffer
-  };
-
-  // One piece of work on the files.
-  struct Task {
-    std::string path;
-    const char* bytes;
-    std::size_t count;
-    bool open;   // open `path` first
-    bool close;  // close the file afterwards
-  };
-
-  // Append for bytes that do not fit: hands full buffers over, then keeps the rest.
-  void AppendSlow(const char* bytes, std::size_t count) {
-    while (!failed()) {
-      const std::size_t piece = std::min(count, capacity_ - size_);
-      std::memcpy(active_ + size_, bytes, piece);
-      size_ += piece;
-      bytes += piece;
-      count -= piece;
-      if (count == 0) return;
-      HandOver(size_, /*close=*/false);
-    }
+  // Whether the unit is U+00xx with xx = `low` (both bytes compared at once).
+  static bool Is(const char* unit, char low) {
+    const char expected[2] = {kBigEndian ? '\0' : low, kBigEndian ? low : '\0'};
+    std::uint16_t value;
+    std::uint16_t wanted;
+    std::memcpy(&value, unit, 2);
+    std::memcpy(&wanted, expected, 2);
+    return value == wanted;
   }
-
-  // Makes the first `count` bytes of the buffer a task (the rest, an unfinished line, moves
-  // to the next buffer), and goes on in the next buffer once its earlier task has run.
-  void HandOver(std::size_t count, bool close) {
-    Task task{path_, active_, count, !opened_, close};
-    opened_ = !close;
-    Slot& next = slots_[(current_ + 1) % slots_.size()];
-    if (worker_ == nullptr) {
-      Run(task);
-    } else {
-      slots_[current_].ticket = last_ticket_ =
-          worker_->Post([this, task = std::move(task)] { Run(task); });
-      worker_->WaitFor(next.ticket);
-    }
-    char* previous = active_;
-    current_ = (current_ + 1) % slots_.size();
-    active_ = slots_[current_].bytes.get();
-    const std::size_t rest = size_ - count;
-    if (rest > 0) std::memmove(active_, previous + count, rest);
-    size_ = rest;
-    committed_ = 0;
-  }
-
-  // Runs a task (on the helper thread with a worker).
-  void Run(const Task& task) {
-    std::string reason;
-    if (failed()) {
-      if (task.close && open_file_) {
-        open_file_->Close(reason);
-        open_file_.reset();
-      }
-      return;
-    }
-    if (task.open) {
-      open_file_ = files_.OpenAppend(task.path, reason);
-      if (!open_file_) return Failed(SplitErrorKind::kOutputWrite, task.path, std::move(reason));
-      // An all-zero identity is unknown and matches nothing.
-      if (!(source_ == FileIdentity{}) && open_file_->Identity() == source_) {
-        open_file_->Close(reason);
-        open_file_.reset();
-        return Failed(SplitErrorKind::kOutputIsSource, task.path, {});
-      }
-    }
-    bool ok = task.count == 0 || open_file_->Write(task.bytes, task.count, reason);
-    if (task.close || !ok) {
-      std::string close_reason;
-      const bool closed = open_file_->Close(close_reason);
-      open_file_.reset();
-      if (ok && !closed) reason = std::move(close_reason);
-      ok = ok && closed;
-    }
-    if (!ok) Failed(SplitErrorKind::kOutputWrite, task.path, std::move(reason));
-  }
-
-  // Keeps the first failure.
-  void Failed(SplitErrorKind kind, const std::string& path, std::string reason) {
-    if (failed()) return;
-    failed_kind_ = kind;
-    failed_path_ = path;
-    reason_ = std::move(reason);
-    failed_.store(true, std::memory_order_release);
-  }
-
-  FileSystem& files_;
-  FileIdentity source_;
-  std::size_t capacity_;
-  IoWorker* worker_;
-  std::vector<Slot> slots_;
-  std::size_t current_ = 0;  // the slot being filled
-  char* active_;             // its buffer
-  std::size_t size_ = 0;
-  std::size_t committed_ = 0;  // bytes of complete lines at the front of the buffer
-  std::string path_;           // the current file
-  bool opened_ = false;        // a task that opens the current file has been handed over
-  std::uint64_t last_ticket_ = 0;
-
-  // Used by the tasks only.
-  std::unique_ptr<OutputFile> open_file_;
-  std::atomic<bool> failed_{false};
-  SplitErrorKind failed_kind_ = SplitErrorKind::kOutputWrite;
-  std::string failed_path_;
-  std::string reason_;
 };
 
 // How the copying of one line ended.
@@ -398,14 +202,25 @@ enum class FastExit {
   kFileComplete,  // the last line completed the file
 };
 
-// One run of the job; holds the open files, the buffers and the counters.
-class SplitRun {
+// Where the fast path stood when it called the message pump: the lines of the buffer up
+// to `pos` are complete, those from `run_start` not yet copied to the output.
+struct PumpPoint {
+  const char* run_start = nullptr;  // null: no fast path is in the pump
+  const char* pos = nullptr;
+  std::size_t out_size = 0;
+};
+
+// One run of the job; holds the open files, the buffers and the counters. The line
+// scanner (CopyLinesInBuffer, CopyLine and the loop around them) is a template over the
+// code units, instantiated for bytes and for 16-bit units of either byte order.
+class SplitRun final : public SplitJobControl {
  public:
   SplitRun(SplitHost& host, FileSystem& files, const SplitOptions& options)
       : SplitRun(host, files, options,
                  options.background_writes ? std::make_unique<IoWorker>() : nullptr) {}
 
   SplitOutcome Run();
+  void StopAndCloseFiles() override;
 
  private:
   SplitRun(SplitHost& host, FileSystem& files, const SplitOptions& options,
@@ -414,27 +229,38 @@ class SplitRun {
         files_(files),
         progress_(options.progress != nullptr ? *options.progress : own_progress_),
         count_limit_(std::max<std::int32_t>(options.count_limit, 1)),
-        reader_(std::clamp<std::size_t>(options.read_buffer_size, 1, kMaxReadBuffer)),
+        encoding_choice_(options.encoding),
+        read_capacity_(std::clamp<std::size_t>(options.read_buffer_size, 1, kMaxReadBuffer)),
+        reader_(read_capacity_),
         output_(files, std::max<std::size_t>(options.write_buffer_size, 1), writer.get()),
         writer_(std::move(writer)) {
     progress_ = SplitProgress{};
   }
 
-  template <bool kFixedSettings>
+  bool ReadMark(DetectedEncoding& detected);
+  template <class Units>
+  SplitOutcome Lines();
+  template <class Units, bool kFixedSettings>
   FastExit CopyLinesInBuffer();
+  template <class Units>
+  bool PrepareNextLine();
+  template <class Units>
+  LineResult CopyLine();
   bool FileIsComplete();
   bool Refill();
-  bool PrepareNextLine();
-  LineResult CopyLine();
   bool BeginNextOutput();
+  SplitOutcome Stopped();
   SplitOutcome FailOutput();
   SplitOutcome Fail(SplitErrorKind kind, std::string path, std::string reason);
+  SplitOutcome End(SplitOutcome outcome);
 
   SplitHost& host_;
   FileSystem& files_;
   SplitProgress own_progress_;
   SplitProgress& progress_;
   std::int32_t count_limit_;
+  SourceEncoding encoding_choice_;
+  std::size_t read_capacity_;
 
   std::string source_path_;
   std::unique_ptr<InputFile> source_;
@@ -444,7 +270,7 @@ class SplitRun {
   const char* end_ = nullptr;  // end of the bytes read into the buffer
   CrIndex crs_;
   bool source_ended_ = false;  // a read returned no bytes
-  bool skip_lf_ = false;       // the last line ended at a CR that was the last byte read
+  bool skip_lf_ = false;       // the last line ended at a CR that was the last unit read
 
   OutputFiles output_;
   std::string output_path_;
@@ -455,22 +281,66 @@ class SplitRun {
   const std::atomic<bool>* fixed_stop_ = nullptr;
   double fixed_lines_per_file_ = 0;
 
+  // The host's StopAndCloseFiles: where the fast path stands while it pumps, and whether
+  // the files have been closed (the job then only returns).
+  PumpPoint pump_point_;
+  bool closed_by_host_ = false;
+
   // Last, so it is destroyed first: a task still queued finishes while the file and
   // buffer it uses exist.
   std::unique_ptr<IoWorker> writer_;
 };
 
 SplitOutcome SplitRun::Run() {
+  host_.SetJobControl(this);
   host_.JobStarted();
   fixed_stop_ = host_.FixedSettingsStopFlag();
   source_path_ = std::string(TrimSpaces(host_.SourcePath()));
   std::string reason;
   source_ = files_.OpenRead(source_path_, reason);
   if (!source_) return Fail(SplitErrorKind::kSourceOpen, source_path_, std::move(reason));
-  output_.SetSource(source_->Identity());
+  output_.SetSource(source_.get());
   progress_.source_size = source_->Size();
-  reader_.Attach(source_.get());
-  // The first block is read before any output exists: an unreadable source leaves no file.
+  // The first bytes are read before any output exists: an unreadable source leaves no file.
+  DetectedEncoding detected;
+  if (!ReadMark(detected)) return Fail(SplitErrorKind::kSourceRead, source_path_, read_reason_);
+  output_.SetEncoding(detected.encoding, detected.mark_length > 0);
+  switch (detected.encoding) {
+    case TextEncoding::kAnsi:
+    case TextEncoding::kUtf8:
+      reader_.Attach(source_.get(), ByteUnits::kSize, &ByteUnits::ListCrs);
+      return Lines<ByteUnits>();
+    case TextEncoding::kUtf16Le:
+      reader_.Attach(source_.get(), 2, &Utf16Units<false>::ListCrs);
+      return Lines<Utf16Units<false>>();
+    case TextEncoding::kUtf16Be:
+      reader_.Attach(source_.get(), 2, &Utf16Units<true>::ListCrs);
+      return Lines<Utf16Units<true>>();
+  }
+  return Lines<ByteUnits>();
+}
+
+// Reads the first bytes of the source and decides its encoding; the bytes after the mark
+// wait in the reader for the first block. False on a read failure.
+bool SplitRun::ReadMark(DetectedEncoding& detected) {
+  char first[kLongestMark];
+  std::size_t have = 0;
+  while (have < kLongestMark) {
+    const std::int64_t count =
+        source_->Read(first + have, std::min(kLongestMark - have, read_capacity_), read_reason_);
+    if (count < 0) return false;
+    if (count == 0) break;
+    have += static_cast<std::size_t>(count);
+  }
+  progress_.bytes_read += have;
+  detected = DetectEncoding(std::string_view(first, have), encoding_choice_);
+  reader_.Prepend(std::string_view(first + detected.mark_length, have - detected.mark_length));
+  return true;
+}
+
+// The job's loop over the lines of the source, from the first block to the end.
+template <class Units>
+SplitOutcome SplitRun::Lines() {
   if (!Refill()) return Fail(SplitErrorKind::kSourceRead, source_path_, read_reason_);
   if (!BeginNextOutput()) return SplitOutcome::kFailed;
 
@@ -478,13 +348,18 @@ SplitOutcome SplitRun::Run() {
     // One pass per line: end test, stop flag, line, count, N, message pump.
     if (pos_ == end_) {
       if (fixed_stop_ != nullptr) host_.PumpMessages();  // once per block: see SplitHost
-      if (!PrepareNextLine()) return Fail(SplitErrorKind::kSourceRead, source_path_, read_reason_);
+      if (closed_by_host_) return Stopped();
+      if (!PrepareNextLine<Units>()) {
+        return Fail(SplitErrorKind::kSourceRead, source_path_, read_reason_);
+      }
     }
-    const bool at_end = pos_ == end_;
+    // A final odd byte of 16-bit units is a line of its own, or the end of the last one.
+    const bool odd_tail = Units::kSize > 1 && reader_.has_odd_tail();
+    const bool at_end = pos_ == end_ && !odd_tail;
     bool stop = false;
-    if (!at_end) {
-      const FastExit exit =
-          fixed_stop_ != nullptr ? CopyLinesInBuffer<true>() : CopyLinesInBuffer<false>();
+    if (pos_ != end_) {
+      const FastExit exit = fixed_stop_ != nullptr ? CopyLinesInBuffer<Units, true>()
+                                                   : CopyLinesInBuffer<Units, false>();
       switch (exit) {
         case FastExit::kGeneral:
           break;
@@ -498,18 +373,17 @@ SplitOutcome SplitRun::Run() {
           if (!BeginNextOutput()) return SplitOutcome::kFailed;
           continue;
       }
+    } else if (odd_tail) {
+      stop = fixed_stop_ != nullptr ? fixed_stop_->load(std::memory_order_relaxed)
+                                    : host_.StopRequested();
     }
+    if (closed_by_host_) return Stopped();
     if (at_end || stop) {
       if (!output_.Finish() || !output_.Settle()) return FailOutput();
       source_.reset();
-      if (at_end) {
-        host_.JobFinished();
-        return SplitOutcome::kFinished;
-      }
-      host_.JobStopped();
-      return SplitOutcome::kStopped;
+      return End(at_end ? SplitOutcome::kFinished : SplitOutcome::kStopped);
     }
-    switch (CopyLine()) {
+    switch (CopyLine<Units>()) {
       case LineResult::kBlank:
         break;
       case LineResult::kWritten:
@@ -532,6 +406,20 @@ SplitOutcome SplitRun::Run() {
   }
 }
 
+// The host's way to end the job from inside the pump: the lines processed so far go to
+// their file, which is closed with every other, before this returns.
+void SplitRun::StopAndCloseFiles() {
+  if (closed_by_host_) return;
+  closed_by_host_ = true;
+  if (pump_point_.run_start != nullptr) {
+    // Inside the fast path: its unchanged lines not yet copied join the buffer first.
+    const auto run = static_cast<std::size_t>(pump_point_.pos - pump_point_.run_start);
+    std::memcpy(output_.data() + pump_point_.out_size, pump_point_.run_start, run);
+    output_.SetSizeOfCompleteLines(pump_point_.out_size + run);
+  }
+  output_.Abandon();
+}
+
 // Whether the current file has its N lines: N is taken now (as read at the file's opening
 // with a host of fixed settings) and compared as a real number.
 bool SplitRun::FileIsComplete() {
@@ -542,12 +430,14 @@ bool SplitRun::FileIsComplete() {
 // The fast path: handles line after line (stop flag, line, count, N, pump) as long as
 // each ends at a CR inside the buffer with its LF, if any, also inside. Runs of lines that
 // need no change (no spaces at either end, CR LF) are copied in one piece when a line
-// needing a change comes or the path is left; the host cannot see the buffer meanwhile.
-// Lines crossing the end of the buffer, a full output buffer and the line limit are left
-// to the general path. The state lives in locals, so the host calls do not force it out
-// of registers.
-template <bool kFixedSettings>
+// needing a change comes or the path is left; the host cannot see the buffer meanwhile
+// (its StopAndCloseFiles finds the run through pump_point_). Lines crossing the end of
+// the buffer, a full output buffer and the line limit are left to the general path. The
+// state lives in locals, so the host calls do not force it out of registers.
+template <class Units, bool kFixedSettings>
 FastExit SplitRun::CopyLinesInBuffer() {
+  constexpr std::size_t kUnit = Units::kSize;
+  constexpr std::size_t kLineEnd = 2 * kUnit;  // CR and LF
   const char* pos = pos_;
   const char* run_start = pos;  // start of the unchanged lines not yet copied
   const char* const end = end_;
@@ -563,9 +453,15 @@ FastExit SplitRun::CopyLinesInBuffer() {
   const std::int32_t limit = count_limit_;
   const double fixed_n = fixed_lines_per_file_;
   FastExit exit = FastExit::kBufferEnd;
+  // The message pump, with the place the host's StopAndCloseFiles needs.
+  const auto pump = [&] {
+    pump_point_ = PumpPoint{run_start, pos, out_size};
+    host_.PumpMessages();
+    pump_point_.run_start = nullptr;
+  };
   while (pos != end) {
-    const bool stop =
-        kFixedSettings ? fixed_stop_->load(std::memory_order_relaxed) : host_.StopRequested();
+    const bool stop = kFixedSettings ? fixed_stop_->load(std::memory_order_relaxed)
+                                     : closed_by_host_ || host_.StopRequested();
     if (stop) {
       exit = FastExit::kStop;
       break;
@@ -576,33 +472,32 @@ FastExit SplitRun::CopyLinesInBuffer() {
     }
     const char* cr = block + list[next];
     // The output grows by at most the line and CR LF.
-    if (cr + 1 == end || lines >= limit ||
-        out_size + static_cast<std::size_t>(cr + 2 - run_start) > out_capacity) {
+    if (cr + kUnit == end || lines >= limit ||
+        out_size + static_cast<std::size_t>(cr + kLineEnd - run_start) > out_capacity) {
       exit = FastExit::kGeneral;
       break;
     }
-    const char* after = cr[1] == '\n' ? cr + 2 : cr + 1;
+    const char* after = Units::IsLf(cr + kUnit) ? cr + kLineEnd : cr + kUnit;
     ++next;
-    if (cr == pos || *pos == ' ' || cr[-1] == ' ' || after == cr + 1) {
+    if (cr == pos || Units::IsSpace(pos) || Units::IsSpace(cr - kUnit) || after == cr + kUnit) {
       // A line to trim or drop, or one ending at a lone CR: copy the run before it.
       const auto run = static_cast<std::size_t>(pos - run_start);
       std::memcpy(out + out_size, run_start, run);
       out_size += run;
       run_start = after;
       const char* first = pos;
-      while (first < cr && *first == ' ') ++first;
+      while (first < cr && Units::IsSpace(first)) first += kUnit;
       const char* last = cr;
-      while (last > first && last[-1] == ' ') --last;
+      while (last > first && Units::IsSpace(last - kUnit)) last -= kUnit;
       pos = after;
       if (first == last) {  // blank: neither written nor counted
-        if (!kFixedSettings) host_.PumpMessages();
+        if (!kFixedSettings) pump();
         continue;
       }
       const auto length = static_cast<std::size_t>(last - first);
       std::memcpy(out + out_size, first, length);
-      out[out_size + length] = '\r';
-      out[out_size + length + 1] = '\n';
-      out_size += length + 2;
+      std::memcpy(out + out_size + length, Units::kLineEnd.data(), kLineEnd);
+      out_size += length + kLineEnd;
     } else {
       pos = after;
     }
@@ -612,11 +507,13 @@ FastExit SplitRun::CopyLinesInBuffer() {
       exit = FastExit::kFileComplete;
       break;
     }
-    if (!kFixedSettings) host_.PumpMessages();
+    if (!kFixedSettings) pump();
   }
-  const auto run = static_cast<std::size_t>(pos - run_start);
-  std::memcpy(out + out_size, run_start, run);
-  output_.SetSizeOfCompleteLines(out_size + run);
+  if (!closed_by_host_) {
+    const auto run = static_cast<std::size_t>(pos - run_start);
+    std::memcpy(out + out_size, run_start, run);
+    output_.SetSizeOfCompleteLines(out_size + run);
+  }
   pos_ = pos;
   crs_.set_next(next);
   lines_in_file_ = lines;
@@ -632,13 +529,14 @@ bool SplitRun::Refill() {
   end_ = block.bytes + count;
   crs_.Start(block);
   if (count == 0) source_ended_ = true;
-  progress_.bytes_read += static_cast<std::uint64_t>(count);
+  progress_.bytes_read += block.fresh;
   return true;
 }
 
-// Called when the buffer is used up: makes the next line's first byte available
+// Called when the buffer is used up: makes the next line's first unit available
 // (pos_ < end_), or leaves pos_ == end_ at the end of the source. Consumes the LF of a
 // CR LF pair split across two reads.
+template <class Units>
 bool SplitRun::PrepareNextLine() {
   for (;;) {
     if (pos_ == end_) {
@@ -648,8 +546,8 @@ bool SplitRun::PrepareNextLine() {
     }
     if (skip_lf_) {
       skip_lf_ = false;
-      if (*pos_ == '\n') {
-        ++pos_;
+      if (Units::IsLf(pos_)) {
+        pos_ += Units::kSize;
         continue;
       }
     }
@@ -657,18 +555,28 @@ bool SplitRun::PrepareNextLine() {
   }
 }
 
-// The general path for one line (pos_ < end_): leading spaces skipped, trailing spaces
-// held back as a count until a later byte shows they are inside the line, CR LF appended.
-// The line may span any number of reads.
+// The general path for one line: leading spaces skipped, trailing spaces held back as a
+// count until a later unit shows they are inside the line, CR LF appended. The line may
+// span any number of reads; a final odd byte of 16-bit units ends it.
+template <class Units>
 LineResult SplitRun::CopyLine() {
-  bool started = false;  // a non-space byte of this line has been seen
-  std::uint64_t pending_spaces = 0;
+  constexpr std::size_t kUnit = Units::kSize;
+  bool started = false;              // a non-space unit of this line has been seen
+  std::uint64_t pending_spaces = 0;  // bytes of spaces held back
+  // Writes what the line holds after its leading spaces: the held-back spaces first.
+  const auto write = [&](const char* bytes, std::size_t count) {
+    if (pending_spaces > 0) {
+      output_.AppendRepeated(Units::kSpace, pending_spaces);
+      pending_spaces = 0;
+    }
+    output_.Append(bytes, count);
+  };
   for (;;) {
     const char* p = pos_;
     const char* cr = crs_.Peek();
     const char* stop = cr != nullptr ? cr : end_;
     if (!started) {
-      while (p < stop && *p == ' ') ++p;
+      while (p < stop && Units::IsSpace(p)) p += kUnit;
       if (p < stop) {
         if (lines_in_file_ >= count_limit_) return LineResult::kCountOverflow;
         started = true;
@@ -676,33 +584,37 @@ LineResult SplitRun::CopyLine() {
     }
     if (p < stop) {
       const char* q = stop;
-      while (q > p && q[-1] == ' ') --q;
-      if (q > p) {
-        if (pending_spaces > 0) {
-          output_.AppendSpaces(pending_spaces);
-          pending_spaces = 0;
-        }
-        output_.Append(p, static_cast<std::size_t>(q - p));
-      }
+      while (q > p && Units::IsSpace(q - kUnit)) q -= kUnit;
+      if (q > p) write(p, static_cast<std::size_t>(q - p));
       pending_spaces += static_cast<std::uint64_t>(stop - q);
     }
     if (cr != nullptr) {
       crs_.Take();
-      pos_ = cr + 1;
+      pos_ = cr + kUnit;
       if (pos_ == end_) {
         skip_lf_ = true;
-      } else if (*pos_ == '\n') {
-        ++pos_;
+      } else if (Units::IsLf(pos_)) {
+        pos_ += kUnit;
       }
       break;
     }
     pos_ = end_;
-    if (output_.failed()) return LineResult::kWriteFailed;
-    if (!Refill()) return LineResult::kReadFailed;
-    if (source_ended_) break;
+    if (!source_ended_) {
+      if (output_.failed()) return LineResult::kWriteFailed;
+      if (!Refill()) return LineResult::kReadFailed;
+    }
+    if (source_ended_) {
+      if (Units::kSize > 1 && reader_.has_odd_tail()) {
+        if (!started && lines_in_file_ >= count_limit_) return LineResult::kCountOverflow;
+        started = true;
+        const char tail = reader_.TakeOddTail();
+        write(&tail, 1);
+      }
+      break;
+    }
   }
   if (!started) return LineResult::kBlank;
-  output_.Append("\r\n", 2);
+  output_.Append(Units::kLineEnd.data(), Units::kLineEnd.size());
   if (output_.failed()) return LineResult::kWriteFailed;
   output_.EndLine();
   return LineResult::kWritten;
@@ -732,6 +644,12 @@ bool SplitRun::BeginNextOutput() {
   return true;
 }
 
+// Ends the job after the host's StopAndCloseFiles: the files are closed already.
+SplitOutcome SplitRun::Stopped() {
+  source_.reset();
+  return End(SplitOutcome::kStopped);
+}
+
 // Ends the job with the output failure that was kept.
 SplitOutcome SplitRun::FailOutput() {
   output_.Settle();
@@ -743,8 +661,20 @@ SplitOutcome SplitRun::FailOutput() {
 SplitOutcome SplitRun::Fail(SplitErrorKind kind, std::string path, std::string reason) {
   output_.Abandon();
   source_.reset();
+  host_.SetJobControl(nullptr);
   host_.JobFailed(SplitError{kind, std::move(path), std::move(reason)});
   return SplitOutcome::kFailed;
+}
+
+// Tells the host how the job ended (the files are closed).
+SplitOutcome SplitRun::End(SplitOutcome outcome) {
+  host_.SetJobControl(nullptr);
+  if (outcome == SplitOutcome::kFinished) {
+    host_.JobFinished();
+  } else {
+    host_.JobStopped();
+  }
+  return outcome;
 }
 
 }  // namespace

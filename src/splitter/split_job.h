@@ -12,13 +12,14 @@
 namespace tarnwick {
 
 // Identity of an open file on its volume (device and inode, or volume serial and file
-// id): two paths name the same file exactly when their identities are equal. All zero
-// means unknown; the job then treats the file as different from every other.
+// id): two paths name the same file exactly when their identities are equal. A zero
+// index means unknown (some network file systems report 0 for every file).
 struct FileIdentity {
   std::uint64_t volume = 0;
   std::uint64_t index_high = 0;
   std::uint64_t index_low = 0;
   bool operator==(const FileIdentity&) const = default;
+  bool Known() const { return index_high != 0 || index_low != 0; }
 };
 
 // A file open for reading. Read returns the number of bytes read (0 at the end), or -1
@@ -30,6 +31,9 @@ class InputFile {
   virtual FileIdentity Identity() const = 0;
   // Size in bytes when known (for progress displays), otherwise -1.
   virtual std::int64_t Size() const { return -1; }
+  // The final path of the open file in a form in which two names of one file compare
+  // equal byte for byte, or empty when unknown. Asked only when an identity is unknown.
+  virtual std::string ComparablePath() const { return {}; }
 };
 
 // A file open for appending. Write writes all bytes or fails with the reason in `error`.
@@ -40,6 +44,11 @@ class OutputFile {
   virtual bool Write(const char* data, std::size_t size, std::string& error) = 0;
   virtual bool Close(std::string& error) = 0;
   virtual FileIdentity Identity() const = 0;
+  // Reads up to `capacity` bytes from the start of the file (what it held when opened);
+  // returns the count (0 for an empty file), or -1 with the reason in `error`.
+  virtual std::int64_t ReadHead(char* buffer, std::size_t capacity, std::string& error) = 0;
+  // As InputFile::ComparablePath.
+  virtual std::string ComparablePath() const { return {}; }
 };
 
 // File services of the platform. Paths are UTF-8; a failure returns null and the
@@ -71,12 +80,24 @@ enum class SplitErrorKind {
   kOutputWrite,     // an output file could not be opened, written or closed
   kOutputIsSource,  // an output file is the source file itself
   kCountOverflow,   // the file number or line count would pass 2,147,483,647
+  kOutputEncoding,  // an existing output file holds text of another encoding
 };
 
 struct SplitError {
   SplitErrorKind kind;
   std::string path;    // the file concerned
   std::string reason;  // the system's message (may be empty)
+};
+
+// Lets the host end a running job at once from inside PumpMessages, for when the process
+// may be ended as soon as the host's handler returns (the user's session ends).
+class SplitJobControl {
+ public:
+  virtual ~SplitJobControl() = default;
+  // Only from inside PumpMessages, on the job's thread: writes every line processed so
+  // far, closes the output files and returns when they are closed. The job then ends as
+  // stopped (JobStopped) when the pump returns, and touches no file again.
+  virtual void StopAndCloseFiles() = 0;
 };
 
 // What the job needs from its host, and when it asks (see RunSplit).
@@ -99,6 +120,10 @@ class SplitHost {
   // StopRequested, calls LinesPerFile once per file and PumpMessages once per block read.
   // The output is the same. Null (the default) keeps every call per line.
   virtual const std::atomic<bool>* FixedSettingsStopFlag() { return nullptr; }
+
+  // Called with the job's control when the job starts (before JobStarted) and with null
+  // before its Job* action at the end.
+  virtual void SetJobControl(SplitJobControl* /*control*/) {}
 };
 
 // Live counters of a running job, readable by the host from inside PumpMessages.
@@ -107,6 +132,15 @@ struct SplitProgress {
   std::int64_t lines_written = 0;  // lines written over the whole job
   std::int32_t file_number = 0;    // number of the current output file (0 before the first)
   std::int64_t source_size = -1;   // size of the source when known, otherwise -1
+};
+
+// How the bytes of the source are read.
+enum class SourceEncoding {
+  kAuto,     // by the byte-order mark at the start; no mark: kAnsi
+  kAnsi,     // bytes of the ANSI code page; no mark
+  kUtf16Le,  // 16-bit units, little-endian; FF FE at the start is the mark
+  kUtf16Be,  // 16-bit units, big-endian; FE FF at the start is the mark
+  kUtf8,     // bytes, as kAnsi; EF BB BF at the start is the mark
 };
 
 struct SplitOptions {
@@ -119,6 +153,9 @@ struct SplitOptions {
   SplitProgress* progress = nullptr;  // updated while the job runs, when given
   // Largest file number and largest line count of one file; lowered only by tests.
   std::int32_t count_limit = 2147483647;
+  // The source's encoding. A mark at the start is not part of the first line; every output
+  // file the job creates or finds empty starts with it.
+  SourceEncoding encoding = SourceEncoding::kAuto;
 };
 
 enum class SplitOutcome { kFinished, kStopped, kFailed };

@@ -91,11 +91,15 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwoAndTouchNothing) {
       {"-l", "99999999999999999999", "in.txt", "out"},
       {"-x", "in.txt", "out"},
       {"--lines=5", "in.txt", "out"},
+      {"--encoding", "utf-16", "in.txt", "out"},
+      {"--encoding=", "in.txt", "out"},
+      {"in.txt", "out", "--encoding"},
   };
   for (const std::vector<std::string>& args : cases) {
     console.err.clear();
     EXPECT_EQ(Run(args), kExitUsage) << ::testing::PrintToString(args);
-    EXPECT_NE(console.err.find("usage: tarnwick-split [-l N] [-q] SOURCE DIR\n"), std::string::npos)
+    EXPECT_NE(console.err.find("usage: tarnwick-split [-l N] [-q] [--encoding E] SOURCE DIR\n"),
+              std::string::npos)
         << console.err;
     EXPECT_EQ(console.err.rfind("tarnwick-split: ", 0), 0u) << console.err;
   }
@@ -108,7 +112,8 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwoAndTouchNothing) {
 
 TEST_F(CommandLineTest, HelpAndVersion) {
   EXPECT_EQ(Run({"--help"}), kExitSuccess);
-  EXPECT_EQ(console.out.rfind("usage: tarnwick-split [-l N] [-q] SOURCE DIR\n", 0), 0u);
+  EXPECT_EQ(console.out.rfind("usage: tarnwick-split [-l N] [-q] [--encoding E] SOURCE DIR\n", 0),
+            0u);
   EXPECT_NE(console.out.find("-l N"), std::string::npos);
   EXPECT_NE(console.out.find("130"), std::string::npos);
   console.out.clear();
@@ -137,6 +142,31 @@ TEST_F(CommandLineTest, FailuresGiveOneLineAndExitOne) {
             "cannot write 'd/2.txt': it is the source file");
   EXPECT_EQ(DescribeError({SplitErrorKind::kCountOverflow, "d/2147483648.txt", ""}),
             "cannot write 'd/2147483648.txt': more than 2147483647 files, or lines in one file");
+}
+
+TEST_F(CommandLineTest, EncodingByMarkOrForced) {
+  // auto goes by the mark; a forced encoding whatever the bytes; a refused file is named.
+  const std::string le_mark("\xFF\xFE", 2);
+  files.files["in.txt"] = le_mark + std::string(" \0a\0\r\0b\0", 8);
+  EXPECT_EQ(Run({"-l", "1", "in.txt", "out"}), kExitSuccess);
+  EXPECT_EQ(files.files[Out(2)], le_mark + std::string("b\0\r\0\n\0", 6));
+  EXPECT_EQ(files.files[Out(3)], le_mark);
+
+  MemoryFileSystem fresh;
+  files = fresh;
+  files.files["in.txt"] = std::string("a\0\r\0b\0", 6);
+  EXPECT_EQ(Run({"--encoding=utf-16le", "in.txt", "out"}), kExitSuccess);
+  EXPECT_EQ(files.files[Out(1)], std::string("a\0\r\0\n\0b\0\r\0\n\0", 12));
+  files.files.erase(Out(1));
+  EXPECT_EQ(Run({"--encoding", "ansi", "in.txt", "out"}), kExitSuccess);
+  EXPECT_EQ(files.files[Out(1)], std::string("a\0\r\n\0b\0\r\n", 9));
+
+  files.files["in.txt"] = "text";
+  files.files[Out(1)] = le_mark + std::string("o\0", 2);
+  EXPECT_EQ(Run({"in.txt", "out"}), kExitFailure);
+  EXPECT_EQ(console.err, "tarnwick-split: cannot write '" + Out(1) +
+                             "': it holds text of another encoding (left unchanged)\n");
+  EXPECT_EQ(files.files[Out(1)], le_mark + std::string("o\0", 2));
 }
 
 // File services that fail by throwing, as an allocation failure inside the job would.

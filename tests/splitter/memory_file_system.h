@@ -2,6 +2,7 @@
 // strings, failures can be injected, and the host records every call the job makes.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -27,7 +28,10 @@ class MemoryFileSystem : public FileSystem {
   std::uint64_t write_fails_after = kNever;    // output bytes accepted before a failure
   std::size_t largest_read = kNever;           // reads return at most this many bytes
   std::vector<std::string> appended;           // paths opened for appending, in order
-  int open_files = 0;                          // files open right now
+  std::size_t largest_write = 0;               // most bytes handed to one Write
+  bool zero_indexes = false;     // identities with index 0, as some network shares give
+  bool comparable_paths = true;  // files tell their real path as ComparablePath
+  int open_files = 0;            // files open right now
 
   static constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
 
@@ -37,7 +41,7 @@ class MemoryFileSystem : public FileSystem {
       error = refuse_open.count(path) > 0 ? "Permission denied" : "No such file or directory";
       return nullptr;
     }
-    return std::make_unique<Input>(*this, files[real], IdentityOf(real));
+    return std::make_unique<Input>(*this, files[real], IdentityOf(real), PathOf(real));
   }
 
   std::unique_ptr<OutputFile> OpenAppend(const std::string& path, std::string& error) override {
@@ -47,14 +51,15 @@ class MemoryFileSystem : public FileSystem {
       return nullptr;
     }
     appended.push_back(path);
-    return std::make_unique<Output>(*this, files[real], IdentityOf(real), path);
+    return std::make_unique<Output>(*this, files[real], IdentityOf(real), path, PathOf(real));
   }
 
  private:
   class Input : public InputFile {
    public:
-    Input(MemoryFileSystem& owner, const std::string& content, FileIdentity identity)
-        : owner_(owner), content_(content), identity_(identity) {
+    Input(MemoryFileSystem& owner, const std::string& content, FileIdentity identity,
+          std::string real)
+        : owner_(owner), content_(content), identity_(identity), real_(std::move(real)) {
       ++owner_.open_files;
     }
     ~Input() override { --owner_.open_files; }
@@ -73,24 +78,32 @@ class MemoryFileSystem : public FileSystem {
     }
     FileIdentity Identity() const override { return identity_; }
     std::int64_t Size() const override { return static_cast<std::int64_t>(content_.size()); }
+    std::string ComparablePath() const override { return real_; }
 
    private:
     MemoryFileSystem& owner_;
     const std::string& content_;
     FileIdentity identity_;
+    std::string real_;
     std::size_t position_ = 0;
   };
 
   class Output : public OutputFile {
    public:
-    Output(MemoryFileSystem& owner, std::string& content, FileIdentity identity, std::string path)
-        : owner_(owner), content_(content), identity_(identity), path_(std::move(path)) {
+    Output(MemoryFileSystem& owner, std::string& content, FileIdentity identity, std::string path,
+           std::string real)
+        : owner_(owner),
+          content_(content),
+          identity_(identity),
+          path_(std::move(path)),
+          real_(std::move(real)) {
       ++owner_.open_files;
     }
     ~Output() override {
       if (open_) --owner_.open_files;
     }
     bool Write(const char* data, std::size_t size, std::string& error) override {
+      owner_.largest_write = std::max(owner_.largest_write, size);
       const std::uint64_t room = owner_.write_fails_after - owner_.written_;
       const std::size_t taken = static_cast<std::size_t>(std::min<std::uint64_t>(size, room));
       content_.append(data, taken);
@@ -111,12 +124,17 @@ class MemoryFileSystem : public FileSystem {
       return true;
     }
     FileIdentity Identity() const override { return identity_; }
+    std::int64_t ReadHead(char* buffer, std::size_t capacity, std::string&) override {
+      return static_cast<std::int64_t>(content_.copy(buffer, capacity, 0));
+    }
+    std::string ComparablePath() const override { return real_; }
 
    private:
     MemoryFileSystem& owner_;
     std::string& content_;
     FileIdentity identity_;
     std::string path_;
+    std::string real_;
     bool open_ = true;
   };
 
@@ -125,7 +143,10 @@ class MemoryFileSystem : public FileSystem {
     return alias != aliases.end() ? alias->second : path;
   }
 
+  std::string PathOf(const std::string& real) const { return comparable_paths ? real : ""; }
+
   FileIdentity IdentityOf(const std::string& real) {
+    if (zero_indexes) return FileIdentity{7, 0, 0};
     const auto known = identities_.find(real);
     if (known != identities_.end()) return known->second;
     FileIdentity identity{7, 0, identities_.size() + 1};
@@ -146,6 +167,8 @@ class ScriptedHost : public SplitHost {
   double lines_per_file = 2;
   bool stop = false;
   std::function<void(ScriptedHost&)> on_pump;
+  SplitJobControl* control = nullptr;  // the running job's, as given by SetJobControl
+  int controls_given = 0;
   std::atomic<bool>* fixed_settings_stop = nullptr;  // offered as FixedSettingsStopFlag
 
   int pumps = 0;
@@ -180,6 +203,10 @@ class ScriptedHost : public SplitHost {
     error = failure;
   }
   const std::atomic<bool>* FixedSettingsStopFlag() override { return fixed_settings_stop; }
+  void SetJobControl(SplitJobControl* given) override {
+    control = given;
+    if (given != nullptr) ++controls_given;
+  }
 };
 
 }  // namespace tarnwick::testing

@@ -88,6 +88,23 @@ TEST_F(SystemFilesTest, SplitsAndAppends) {
             (std::vector<std::string>{"a\r\nb\r\n", "old\r\nc\r\nd\r\n", ""}));
 }
 
+TEST_F(SystemFilesTest, MarkedSourceReadsTheStartOfExistingFiles) {
+  // UTF-16 LE: an existing empty file gets the mark, one with the mark is appended to, and
+  // one without it is refused untouched -- the start of each is read through the system.
+  const std::string mark("\xFF\xFE", 2);
+  WriteFile(root_ / "in.txt", mark + std::string("a\0\r\0b\0\r\0c\0\r\0d\0", 14));
+  WriteFile(root_ / "out" / "1.txt", "");
+  WriteFile(root_ / "out" / "2.txt", mark + std::string("o\0", 2));
+  WriteFile(root_ / "out" / "3.txt", "ansi");
+  EXPECT_EQ(Split(root_ / "in.txt", root_ / "out", 1), SplitOutcome::kFailed);
+  ASSERT_TRUE(host_.error.has_value());
+  EXPECT_EQ(host_.error->kind, SplitErrorKind::kOutputEncoding);
+  EXPECT_EQ(host_.error->path, OutputName(root_ / "out", 3));
+  EXPECT_EQ(OutputFiles(root_ / "out"),
+            (std::vector<std::string>{mark + std::string("a\0\r\0\n\0", 6),
+                                      mark + std::string("o\0b\0\r\0\n\0", 8), "ansi"}));
+}
+
 TEST_F(SystemFilesTest, LargeSourceThroughBothBufferModes) {
   // Several read blocks and many write buffers, written on the helper thread or not.
   std::mt19937 random(7);

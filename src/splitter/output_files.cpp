@@ -1,0 +1,253 @@
+// The output files of the split job and the helper thread that writes them.
+#include "splitter/output_files.h"
+
+#include <algorithm>
+#include <system_error>
+#include <utility>
+
+#ifndef _WIN32
+#include <pthread.h>
+#include <signal.h>
+#endif
+
+namespace tarnwick {
+
+// ---- IoWorker ----
+
+IoWorker::~IoWorker() {
+  if (!thread_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    quit_ = true;
+  }
+  wake_.notify_one();
+  thread_.join();
+}
+
+std::uint64_t IoWorker::Post(std::function<void()> task) {
+  if (!thread_.joinable()) {
+    try {
+      thread_ = std::thread([this] { Work(); });
+    } catch (const std::system_error&) {
+      task();
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = ++posted_;
+      return posted_;
+    }
+  }
+  std::uint64_t ticket;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    tasks_.push_back(std::move(task));
+    ticket = ++posted_;
+  }
+  wake_.notify_one();
+  return ticket;
+}
+
+void IoWorker::WaitFor(std::uint64_t ticket) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  finished_.wait(lock, [&] { return done_ >= ticket; });
+}
+
+// The helper thread: runs the queued tasks until the object ends.
+void IoWorker::Work() {
+#ifndef _WIN32
+  // Signals such as Ctrl-C are for the thread that runs the job, not for this one.
+  sigset_t all;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, nullptr);
+#endif
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return !tasks_.empty() || quit_; });
+    if (tasks_.empty()) return;
+    std::function<void()> task = std::move(tasks_.front());
+    tasks_.pop_front();
+    lock.unlock();
+    try {
+      task();
+    } catch (...) {
+      // A task reports through its own result, which starts out as a failure.
+    }
+    lock.lock();
+    ++done_;
+    finished_.notify_all();
+  }
+}
+
+// ---- OutputFiles ----
+
+OutputFiles::OutputFiles(FileSystem& files, std::size_t capacity, IoWorker* worker)
+    : files_(files), capacity_(capacity), worker_(worker) {
+  slots_.resize(worker != nullptr ? kSlots : 1);
+  for (Slot& slot : slots_) slot.bytes = std::make_unique<char[]>(capacity);
+  active_ = slots_[0].bytes.get();
+}
+
+void OutputFiles::SetSource(const InputFile* source) {
+  source_ = source;
+}
+
+void OutputFiles::AppendRepeated(std::string_view pattern, std::uint64_t count) {
+  static constexpr std::size_t kCopies = 64;
+  char chunk[kCopies * 4];
+  const std::size_t unit = std::min<std::size_t>(pattern.size(), 4);
+  for (std::size_t i = 0; i < kCopies; ++i) std::memcpy(chunk + i * unit, pattern.data(), unit);
+  const std::size_t chunk_size = kCopies * unit;
+  while (count > 0 && !failed()) {
+    const std::size_t piece = count < chunk_size ? static_cast<std::size_t>(count) : chunk_size;
+    Append(chunk, piece);
+    count -= piece;
+  }
+}
+
+bool OutputFiles::Finish() {
+  if (abandoned_ || failed()) return false;
+  HandOver(size_, /*close=*/true);
+  return !failed();
+}
+
+bool OutputFiles::Settle() {
+  if (worker_ != nullptr) worker_->WaitFor(last_ticket_);
+  return !failed();
+}
+
+void OutputFiles::Abandon() {
+  if (abandoned_) return;
+  if (!failed() && (committed_ > 0 || opened_)) HandOver(committed_, /*close=*/true);
+  abandoned_ = true;
+  Settle();
+  // Whatever was left open by a task that failed.
+  if (open_file_) {
+    std::string ignored;
+    open_file_->Close(ignored);
+    open_file_.reset();
+  }
+}
+
+// Append for bytes that do not fit: hands full buffers over, then keeps the rest.
+void OutputFiles::AppendSlow(const char* bytes, std::size_t count) {
+  while (!failed() && !abandoned_) {
+    const std::size_t piece = std::min(count, capacity_ - size_);
+    std::memcpy(active_ + size_, bytes, piece);
+    size_ += piece;
+    bytes += piece;
+    count -= piece;
+    if (count == 0) return;
+    HandOver(size_, /*close=*/false);
+  }
+}
+
+// Makes the first `count` bytes of the buffer a task (the rest, an unfinished line, moves
+// to the next buffer), and goes on in the next buffer once its earlier task has run.
+void OutputFiles::HandOver(std::size_t count, bool close) {
+  Task task{path_, active_, count, !opened_, close};
+  opened_ = !close;
+  Slot& next = slots_[(current_ + 1) % slots_.size()];
+  if (worker_ == nullptr) {
+    Run(task);
+  } else {
+    slots_[current_].ticket = last_ticket_ =
+        worker_->Post([this, task = std::move(task)] { Run(task); });
+    worker_->WaitFor(next.ticket);
+  }
+  char* previous = active_;
+  current_ = (current_ + 1) % slots_.size();
+  active_ = slots_[current_].bytes.get();
+  const std::size_t rest = size_ - count;
+  if (rest > 0) std::memmove(active_, previous + count, rest);
+  size_ = rest;
+  committed_ = 0;
+}
+
+// Runs a task (on the helper thread with a worker).
+void OutputFiles::Run(const Task& task) {
+  std::string reason;
+  if (failed()) {
+    if (task.close && open_file_) {
+      open_file_->Close(reason);
+      open_file_.reset();
+    }
+    return;
+  }
+  if (task.open && !Open(task.path, reason)) return;
+  bool ok = task.count == 0 || open_file_->Write(task.bytes, task.count, reason);
+  if (task.close || !ok) {
+    std::string close_reason;
+    const bool closed = open_file_->Close(close_reason);
+    open_file_.reset();
+    if (ok && !closed) reason = std::move(close_reason);
+    ok = ok && closed;
+  }
+  if (!ok) Failed(SplitErrorKind::kOutputWrite, task.path, std::move(reason));
+}
+
+// Opens an output file for the job's lines: never the source; an empty file gets the
+// source's mark first; a file of another encoding is left untouched. False after a failure.
+bool OutputFiles::Open(const std::string& path, std::string& reason) {
+  open_file_ = files_.OpenAppend(path, reason);
+  if (!open_file_) {
+    Failed(SplitErrorKind::kOutputWrite, path, std::move(reason));
+    return false;
+  }
+  SplitErrorKind refusal = SplitErrorKind::kOutputIsSource;
+  bool refused = IsSource(*open_file_);
+  ExistingFileAction action = ExistingFileAction::kAppend;
+  if (!refused) {
+    char head[kLongestMark];
+    const std::int64_t count = open_file_->ReadHead(head, sizeof(head), reason);
+    if (count < 0) {
+      open_file_->Close(reason);
+      open_file_.reset();
+      Failed(SplitErrorKind::kOutputWrite, path, std::move(reason));
+      return false;
+    }
+    action = JudgeExistingFile(encoding_, std::string_view(head, static_cast<std::size_t>(count)));
+    refused = action == ExistingFileAction::kRefuse;
+    refusal = SplitErrorKind::kOutputEncoding;
+  }
+  if (refused) {
+    std::string ignored;
+    open_file_->Close(ignored);
+    open_file_.reset();
+    Failed(refusal, path, {});
+    return false;
+  }
+  if (action == ExistingFileAction::kWriteMark && !mark_.empty() &&
+      !open_file_->Write(mark_.data(), mark_.size(), reason)) {
+    std::string ignored;
+    open_file_->Close(ignored);
+    open_file_.reset();
+    Failed(SplitErrorKind::kOutputWrite, path, std::move(reason));
+    return false;
+  }
+  return true;
+}
+
+// Whether an opened output file is the source: by identity when both are known, else by
+// the final paths of the two open files; a file that cannot be told apart either way is
+// taken as different (so two different files are never refused).
+bool OutputFiles::IsSource(const OutputFile& file) {
+  if (source_ == nullptr) return false;
+  const FileIdentity source = source_->Identity();
+  const FileIdentity output = file.Identity();
+  if (source.Known() && output.Known()) return source == output;
+  if (!source_path_asked_) {
+    source_path_ = source_->ComparablePath();
+    source_path_asked_ = true;
+  }
+  if (source_path_.empty()) return false;
+  return file.ComparablePath() == source_path_;
+}
+
+// Keeps the first failure.
+void OutputFiles::Failed(SplitErrorKind kind, const std::string& path, std::string reason) {
+  if (failed()) return;
+  failed_kind_ = kind;
+  failed_path_ = path;
+  reason_ = std::move(reason);
+  failed_.store(true, std::memory_order_release);
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,172 @@
+// The output side of the split job: a buffer of output bytes per file, handed over in
+// pieces to tasks that open, write and close the numbered files, on a helper thread
+// while the job goes on with the lines.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "splitter/split_job.h"
+#include "splitter/text_encoding.h"
+
+namespace tarnwick {
+
+// Runs tasks on a helper thread, in the order they were posted. The thread starts with the
+// first task and ends with the object, after running every task posted.
+class IoWorker {
+ public:
+  IoWorker() = default;
+  IoWorker(const IoWorker&) = delete;
+  IoWorker& operator=(const IoWorker&) = delete;
+  ~IoWorker();
+
+  // Queues a task; returns its ticket for WaitFor. Without a thread (the system refused
+  // one) the task runs at once.
+  std::uint64_t Post(std::function<void()> task);
+
+  // Waits until the task with this ticket, and every one before it, has run.
+  void WaitFor(std::uint64_t ticket);
+
+ private:
+  void Work();
+
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable finished_;
+  std::deque<std::function<void()>> tasks_;
+  std::uint64_t posted_ = 0;
+  std::uint64_t done_ = 0;
+  bool quit_ = false;
+};
+
+// The output files. The job fills a buffer with the bytes of the current file; a full
+// buffer, and the rest of a finished file, become a task that opens the file when it is
+// first written to, writes the bytes and closes the file when it is finished. With a
+// worker the tasks run on its helper thread, in order, while the job fills the next of a
+// few buffers; otherwise they run at once. After the first failure no task opens or
+// writes anything (open files are still closed), so no file is touched after the failing
+// one; the job sees the failure at its next hand-over and stops.
+class OutputFiles {
+ public:
+  OutputFiles(FileSystem& files, std::size_t capacity, IoWorker* worker);
+  OutputFiles(const OutputFiles&) = delete;
+  OutputFiles& operator=(const OutputFiles&) = delete;
+
+  // The source, which must never be opened as an output file; it outlives every task.
+  void SetSource(const InputFile* source);
+  // The job's encoding: an existing file of another encoding is refused, and when the
+  // source had a mark, the mark starts every file created or found empty.
+  void SetEncoding(TextEncoding encoding, bool marked) {
+    encoding_ = encoding;
+    mark_ = marked ? MarkOf(encoding) : std::string_view();
+  }
+
+  // Starts the next output file, named `path` (the previous one has been finished).
+  void Begin(std::string path) {
+    path_ = std::move(path);
+    opened_ = false;
+  }
+
+  // Adds bytes to the output.
+  void Append(const char* bytes, std::size_t count) {
+    if (count <= capacity_ - size_) {
+      std::memcpy(active_ + size_, bytes, count);
+      size_ += count;
+    } else {
+      AppendSlow(bytes, count);
+    }
+  }
+
+  // Adds `count` bytes of the repeated `pattern` (spaces held back inside a line); the
+  // pattern's size divides `count`.
+  void AppendRepeated(std::string_view pattern, std::uint64_t count);
+
+  // Marks everything appended so far as complete lines.
+  void EndLine() { committed_ = size_; }
+
+  // Hands over the rest of the current file and its closing (an empty file is still
+  // opened, so it exists afterwards). False when a failure is known.
+  bool Finish();
+
+  // Waits until every task has run. False when one failed.
+  bool Settle();
+
+  // Ends the output early (an error, or the host's StopAndCloseFiles): hands over the
+  // complete lines of the current file unless the output has failed, then waits until the
+  // files are closed. Nothing is handed over afterwards.
+  void Abandon();
+
+  // Direct access for the fast path, which appends complete lines only.
+  char* data() { return active_; }
+  std::size_t size() const { return size_; }
+  std::size_t capacity() const { return capacity_; }
+  void SetSizeOfCompleteLines(std::size_t size) { size_ = committed_ = size; }
+
+  bool failed() const { return failed_.load(std::memory_order_acquire); }
+  // The first failure; read after Settle.
+  SplitErrorKind failed_kind() const { return failed_kind_; }
+  const std::string& failed_path() const { return failed_path_; }
+  const std::string& reason() const { return reason_; }
+
+ private:
+  static constexpr std::size_t kSlots = 4;  // buffers, with a worker
+
+  struct Slot {
+    std::unique_ptr<char[]> bytes;
+    std::uint64_t ticket = 0;  // the task that uses the buffer
+  };
+
+  // One piece of work on the files.
+  struct Task {
+    std::string path;
+    const char* bytes;
+    std::size_t count;
+    bool open;   // open `path` first
+    bool close;  // close the file afterwards
+  };
+
+  void AppendSlow(const char* bytes, std::size_t count);
+  void HandOver(std::size_t count, bool close);
+  void Run(const Task& task);
+  bool Open(const std::string& path, std::string& reason);
+  bool IsSource(const OutputFile& file);
+  void Failed(SplitErrorKind kind, const std::string& path, std::string reason);
+
+  FileSystem& files_;
+  const InputFile* source_ = nullptr;
+  TextEncoding encoding_ = TextEncoding::kAnsi;
+  std::string_view mark_;
+  std::size_t capacity_;
+  IoWorker* worker_;
+  std::vector<Slot> slots_;
+  std::size_t current_ = 0;  // the slot being filled
+  char* active_;             // its buffer
+  std::size_t size_ = 0;
+  std::size_t committed_ = 0;  // bytes of complete lines at the front of the buffer
+  std::string path_;           // the current file
+  bool opened_ = false;        // a task that opens the current file has been handed over
+  bool abandoned_ = false;     // Abandon has run: nothing more is handed over
+  std::uint64_t last_ticket_ = 0;
+
+  // Used by the tasks only.
+  std::unique_ptr<OutputFile> open_file_;
+  bool source_path_asked_ = false;
+  std::string source_path_;  // the source's comparable path, asked once when needed
+  std::atomic<bool> failed_{false};
+  SplitErrorKind failed_kind_ = SplitErrorKind::kOutputWrite;
+  std::string failed_path_;
+  std::string reason_;
+};
+
+}  // namespace tarnwick
