@@ -1,7 +1,10 @@
 // Writes a deterministic benchmark corpus: lines of mixed lengths ended by CR LF, some blank,
 // some made of spaces only, some padded with spaces, with GBK-style bytes 0x80 and up.
 // With --no-cr it writes one single line instead: no CR at all, lone LFs and spaces inside.
+// With --utf16le it writes an existing corpus again as UTF-16 LE with its mark, each byte
+// one unit: the same lines, spaces and line ends in twice the bytes.
 //   tarnwick-bench-corpus OUTPUT SIZE_IN_BYTES [--no-cr]
+//   tarnwick-bench-corpus --utf16le SOURCE OUTPUT
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -59,7 +62,36 @@ std::size_t LineLength(Random& random) {
 
 }  // namespace
 
+// Writes `source` as UTF-16 LE with the mark, each byte widened to a unit.
+int WidenToUtf16(const char* source, const char* output) {
+  std::FILE* in = std::fopen(source, "rb");
+  std::FILE* out = in != nullptr ? std::fopen(output, "wb") : nullptr;
+  if (out == nullptr) {
+    std::perror(in == nullptr ? source : output);
+    if (in != nullptr) std::fclose(in);
+    return 1;
+  }
+  std::fwrite("\xFF\xFE", 1, 2, out);
+  std::vector<unsigned char> bytes(1 << 20);
+  std::vector<unsigned char> units(2 << 20);
+  std::size_t count;
+  while ((count = std::fread(bytes.data(), 1, bytes.size(), in)) > 0) {
+    for (std::size_t i = 0; i < count; ++i) {
+      units[2 * i] = bytes[i];
+      units[2 * i + 1] = 0;
+    }
+    std::fwrite(units.data(), 1, 2 * count, out);
+  }
+  std::fclose(in);
+  if (std::fclose(out) != 0) {
+    std::perror(output);
+    return 1;
+  }
+  return 0;
+}
+
 int main(int argc, char** argv) {
+  if (argc == 4 && std::strcmp(argv[1], "--utf16le") == 0) return WidenToUtf16(argv[2], argv[3]);
   if (argc < 3) {
     std::fprintf(stderr, "usage: tarnwick-bench-corpus OUTPUT SIZE_IN_BYTES [--no-cr]\n");
     return 2;

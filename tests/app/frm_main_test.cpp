@@ -216,6 +216,32 @@ TEST_F(MainWindowTest, JobSplitsTheSourceAndEndsWithTheFinishingMessage) {
   EXPECT_EQ(ReadBytes(folder / L"1.txt"), "a\r\nb\r\n" + NumberedLines(12345));
 }
 
+TEST_F(MainWindowTest, Utf16SourceIsSplitByItsUnitsWithTheMarkInEveryFile) {
+  // UTF-16 LE "  中文  \r\n\r\nb\r\n" with N = 1: each file opens on its own as UTF-16.
+  TempFolder folder;
+  const std::string mark("\xFF\xFE", 2);
+  WriteBytes(folder / L"unicode.txt",
+             mark + std::string(" \0 \0\x2D\x4E\x87\x65 \0 \0\r\0\n\0\r\0\n\0b\0\r\0\n\0", 26));
+  Open();
+  DialogResponder responder;
+  Start((folder / L"unicode.txt").wstring(), folder.Path().wstring(), L"1");
+  ASSERT_EQ(responder.Seen().size(), 1u);
+  EXPECT_EQ(responder.Seen()[0].text, L"转换处理完成！");
+  EXPECT_EQ(ReadBytes(folder / L"1.txt"), mark + std::string("\x2D\x4E\x87\x65\r\0\n\0", 8));
+  EXPECT_EQ(ReadBytes(folder / L"2.txt"), mark + std::string("b\0\r\0\n\0", 6));
+  EXPECT_EQ(ReadBytes(folder / L"3.txt"), mark);
+  EXPECT_EQ(Text(L"Label7"), L"总共处理行数：2");
+
+  // A second job with an ANSI source refuses the UTF-16 file and names it.
+  WriteBytes(folder / L"ansi.txt", "x\r\n");
+  Start((folder / L"ansi.txt").wstring(), folder.Path().wstring(), L"1");
+  ASSERT_EQ(responder.Seen().size(), 2u);
+  EXPECT_EQ(responder.Seen()[1].title, L"错误");
+  EXPECT_NE(responder.Seen()[1].text.find(L"1.txt"), std::wstring::npos);
+  EXPECT_EQ(ReadBytes(folder / L"1.txt"), mark + std::string("\x2D\x4E\x87\x65\r\0\n\0", 8));
+  ExpectIdle();
+}
+
 TEST_F(MainWindowTest, EngineErrorsAreShownWithThePathAndTheReason) {
   TempFolder folder;
   WriteBytes(folder / L"1.txt", "x\r\n");
