@@ -311,7 +311,8 @@ std::vector<std::string> LinesOf(const std::string& text) {
   std::vector<std::string> lines;
   for (std::size_t at = 0; at < text.size();) {
     const std::size_t end = text.find("\r\n", at);
-    lines.push_back(text.substr(at, end - at));
+    lines.push_back(text.substr(at, end == std::string::npos ? end : end - at));
+    if (end == std::string::npos) break;  // a last line without its CR LF
     at = end + 2;
   }
   return lines;

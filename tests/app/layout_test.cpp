@@ -187,12 +187,14 @@ TEST_F(MainWindowLayoutTest, EveryControlSitsInItsContainerAtItsPlace) {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
     if (row.kind == Kind::kLabel) {
-      // Sized to the caption in the font: the stored width where the caption is given (the
+      // Sized to the caption in the font: the stored width where the caption is Chinese (the
       // maker's texts are the implementer's), and the font's line height, which is the
       // stored 180 twips where the system has the 12-pixel font.
       const SIZE text_size = TextSizeIn(hwnd, text);
       EXPECT_EQ(width, text_size.cx);
-      if (row.caption) {
+      const bool all_chinese = row.caption && std::all_of(text.begin(), text.end(),
+                                                           [](wchar_t c) { return c >= 0x2E80; });
+      if (all_chinese) {  // 12 pixels a character at 96 DPI; Latin widths vary by font
         EXPECT_LT(std::abs(width - ExactPixels(row.width, dpi_)), 1.0) << width;
       }
       EXPECT_EQ(height, text_size.cy);
