@@ -88,7 +88,8 @@ TEST(CommandStart, StartsInANormalWindowThatGetsTheFocus) {
   std::filesystem::remove(report);
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  const std::filesystem::path probe = std::filesystem::path(self).parent_path() / L"app_start_probe.exe";
+  const std::filesystem::path probe =
+      std::filesystem::path(self).parent_path() / L"app_start_probe.exe";
   ASSERT_TRUE(std::filesystem::exists(probe));
   ASSERT_TRUE(StartCommand(L"\"" + probe.wstring() + L"\" \"" + report.wstring() + L"\""));
   std::string shown;

@@ -193,7 +193,7 @@ TEST_F(MainWindowLayoutTest, EveryControlSitsInItsContainerAtItsPlace) {
       const SIZE text_size = TextSizeIn(hwnd, text);
       EXPECT_EQ(width, text_size.cx);
       const bool all_chinese = row.caption && std::all_of(text.begin(), text.end(),
-                                                           [](wchar_t c) { return c >= 0x2E80; });
+                                                          [](wchar_t c) { return c >= 0x2E80; });
       if (all_chinese) {  // 12 pixels a character at 96 DPI; Latin widths vary by font
         EXPECT_LT(std::abs(width - ExactPixels(row.width, dpi_)), 1.0) << width;
       }

@@ -148,14 +148,14 @@ HTREEITEM FindDriveItem(HWND tree, HTREEITEM parent, const std::wstring& drive, 
   SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
   for (auto item = reinterpret_cast<HTREEITEM>(
            SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(parent)));
-       item; item = reinterpret_cast<HTREEITEM>(SendMessageW(
-                 tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
+       item; item = reinterpret_cast<HTREEITEM>(
+                 SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
     if (TreeItemText(tree, item).find(drive) != std::wstring::npos) return item;
   }
   for (auto item = reinterpret_cast<HTREEITEM>(
            SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(parent)));
-       item; item = reinterpret_cast<HTREEITEM>(SendMessageW(
-                 tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
+       item; item = reinterpret_cast<HTREEITEM>(
+                 SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
     if (HTREEITEM found = FindDriveItem(tree, item, drive, depth + 1)) return found;
   }
   return nullptr;
@@ -166,8 +166,7 @@ HTREEITEM FindDriveItem(HWND tree, HTREEITEM parent, const std::wstring& drive, 
 bool SelectDriveRootInPicker(HWND picker, wchar_t drive) {
   HWND tree = FindWindowExW(picker, nullptr, L"SysTreeView32", nullptr);
   if (!tree) return false;
-  const auto root = reinterpret_cast<HTREEITEM>(
-      SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+  const auto root = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
   if (!root) return false;
   HTREEITEM item = FindDriveItem(tree, root, std::wstring(1, drive) + L":", 0);
   if (!item) return false;

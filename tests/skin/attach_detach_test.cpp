@@ -312,8 +312,8 @@ TEST_F(AttachTest, ListsGetOnlyTheProcedureAndButtonClassChecksTheRoundedRegion)
   for (HWND hwnd : {check, group}) {
     RECT bounds{};
     GetWindowRect(hwnd, &bounds);
-    HRGN expected =
-        CreateRoundRectRgn(0, 0, bounds.right - bounds.left + 1, bounds.bottom - bounds.top + 1, 3, 3);
+    HRGN expected = CreateRoundRectRgn(0, 0, bounds.right - bounds.left + 1,
+                                       bounds.bottom - bounds.top + 1, 3, 3);
     ASSERT_NE(GetWindowRgn(hwnd, region), ERROR);
     EXPECT_TRUE(EqualRgn(region, expected));
     DeleteObject(expected);

@@ -130,7 +130,8 @@ TEST_F(PaintHandlers, ComboBoxesShowTheDropButtonOnTheScreen) {
       const COLORREF arrow = enabled ? 0x5F5519 : 0xACA584;
       const int arrowLeft = left + static_cast<int>(std::nearbyint((scroll + 1 - 7) / 2.0));
       const int arrowTop = 1 + static_cast<int>(std::nearbyint((h - 2 - 4) / 2.0));
-      for (int x = 0; x < 7; ++x) EXPECT_EQ(WindowPixel(combo, arrowLeft + x, arrowTop), arrow) << x;
+      for (int x = 0; x < 7; ++x)
+        EXPECT_EQ(WindowPixel(combo, arrowLeft + x, arrowTop), arrow) << x;
       EXPECT_EQ(WindowPixel(combo, arrowLeft + 3, arrowTop + 3), arrow);
       EXPECT_EQ(WindowPixel(combo, arrowLeft - 1, arrowTop), kWhite);
       EXPECT_EQ(WindowPixel(combo, arrowLeft + 7, arrowTop), kWhite);

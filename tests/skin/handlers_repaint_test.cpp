@@ -232,8 +232,8 @@ class HeaderRepaint : public ::testing::Test {
 TEST_F(HeaderRepaint, TheHotItemFollowsThePointerAndTheOldOneTurnsNormal) {
   Given(-1, -1);
   EXPECT_EQ(After(WM_MOUSEMOVE, 0, 20), "h--");
-  EXPECT_EQ(After(WM_MOUSEMOVE, 0, 80), "nh-");  // the previous hot item repainted normal
-  EXPECT_EQ(After(WM_MOUSEMOVE, 0, 90), "---");  // the same item: nothing
+  EXPECT_EQ(After(WM_MOUSEMOVE, 0, 80), "nh-");   // the previous hot item repainted normal
+  EXPECT_EQ(After(WM_MOUSEMOVE, 0, 90), "---");   // the same item: nothing
   EXPECT_EQ(After(WM_MOUSEMOVE, 0, 250), "-n-");  // off every item: the hot one turns normal
   EXPECT_EQ(Prop(header_, prop::HMINDEX), -1);
 }
