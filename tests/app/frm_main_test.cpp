@@ -32,11 +32,13 @@ using testing::WriteBytes;
 // of a known length; it can also fail after a number of bytes.
 class PacedInput : public InputFile {
  public:
-  PacedInput(std::unique_ptr<InputFile> inner, double bytes_per_second, std::int64_t fail_after)
+  PacedInput(std::unique_ptr<InputFile> inner, double bytes_per_second, std::int64_t fail_after,
+             std::int64_t* delivered_total)
       : inner_(std::move(inner)),
         bytes_per_second_(bytes_per_second),
         fail_after_(fail_after),
-        start_(GetTickCount64()) {}
+        start_(GetTickCount64()),
+        delivered_total_(delivered_total) {}
   std::int64_t Read(char* buffer, std::size_t capacity, std::string& error) override {
     if (fail_after_ >= 0 && delivered_ >= fail_after_) {
       error = "the device is not ready";
@@ -47,6 +49,7 @@ class PacedInput : public InputFile {
     if (due > now) Sleep(static_cast<DWORD>(due - now));
     const std::int64_t got = inner_->Read(buffer, std::min<std::size_t>(capacity, 64), error);
     if (got > 0) delivered_ += got;
+    if (delivered_total_) *delivered_total_ = delivered_;
     return got;
   }
   FileIdentity Identity() const override { return inner_->Identity(); }
@@ -57,6 +60,7 @@ class PacedInput : public InputFile {
   std::int64_t fail_after_;
   ULONGLONG start_;
   std::int64_t delivered_ = 0;
+  std::int64_t* delivered_total_;
 };
 
 class PacedFileSystem : public FileSystem {
@@ -66,15 +70,19 @@ class PacedFileSystem : public FileSystem {
   std::unique_ptr<InputFile> OpenRead(const std::string& path, std::string& error) override {
     auto inner = SystemFileSystem().OpenRead(path, error);
     if (!inner) return nullptr;
-    return std::make_unique<PacedInput>(std::move(inner), bytes_per_second_, fail_after_);
+    return std::make_unique<PacedInput>(std::move(inner), bytes_per_second_, fail_after_,
+                                        &delivered_);
   }
   std::unique_ptr<OutputFile> OpenAppend(const std::string& path, std::string& error) override {
     return SystemFileSystem().OpenAppend(path, error);
   }
+  // Bytes of the source handed to the job so far.
+  std::int64_t Delivered() const { return delivered_; }
 
  private:
   double bytes_per_second_;
   std::int64_t fail_after_;
+  std::int64_t delivered_ = 0;
 };
 
 // "line 1\r\n" ... "line count\r\n".
@@ -322,6 +330,63 @@ TEST_F(MainWindowTest, StopEndsTheJobAtOnceWithoutMessageKeepingTheFiles) {
   EXPECT_LT(written.size(), source.size());
   EXPECT_EQ(source.rfind(written, 0), 0u);
   EXPECT_FALSE(std::filesystem::exists(folder / L"2.txt"));
+}
+
+// Lines of a file's text, each ended by CR LF.
+std::vector<std::string> LinesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = text.find("\r\n", at);
+    lines.push_back(text.substr(at, end == std::string::npos ? end : end - at));
+    if (end == std::string::npos) break;  // a last line without its CR LF
+    at = end + 2;
+  }
+  return lines;
+}
+
+TEST_F(MainWindowTest, EditsDuringAJobApplyFromTheNextLineAndTheNextFile) {
+  TempFolder first, second;
+  const std::string source = NumberedLines(600);
+  WriteBytes(first / L"src.txt", source);
+  PacedFileSystem paced(source.size() / 1.5);
+  Open(&paced);
+  DialogResponder responder;
+  std::wstring stored_at_once;
+  std::int64_t delivered_at_edit = 0;
+  ScheduledAction edit(500ms, [&] {
+    delivered_at_edit = paced.Delivered();
+    TypeText(Ctl(L"Text1"), L"5");
+    stored_at_once = Stored();
+    TypeText(Ctl(L"Text2"), second.Path().wstring());
+  });
+  Start((first / L"src.txt").wstring(), first.Path().wstring(), L"100000");
+  ASSERT_TRUE(edit.Ran());
+  EXPECT_EQ(stored_at_once, L"5");
+  ASSERT_EQ(responder.Seen().size(), 1u);
+  EXPECT_EQ(responder.Seen()[0].text, L"转换处理完成！");
+
+  // The file open at the edit ends at the next written line, in the old folder; the lines
+  // read by then bound its length. The rest go five to a file into the new folder.
+  const std::vector<std::string> head = LinesOf(ReadBytes(first / L"1.txt"));
+  ASSERT_GT(head.size(), 5u);
+  const std::size_t read_by_edit =
+      LinesOf(source.substr(0, static_cast<std::size_t>(delivered_at_edit))).size();
+  EXPECT_LE(head.size(), read_by_edit + 1);
+  EXPECT_FALSE(std::filesystem::exists(first / L"2.txt"));
+  EXPECT_FALSE(std::filesystem::exists(second / L"1.txt"));
+  std::string joined = ReadBytes(first / L"1.txt");
+  const std::size_t rest = 600 - head.size();
+  const std::size_t files = rest / 5 + 1;  // and one more, empty when 5 divides the rest
+  for (std::size_t n = 2; n <= files + 1; ++n) {
+    const std::filesystem::path path = second / (std::to_wstring(n) + L".txt");
+    ASSERT_TRUE(std::filesystem::exists(path)) << n;
+    const std::string text = ReadBytes(path);
+    EXPECT_EQ(LinesOf(text).size(), n <= rest / 5 + 1 ? 5u : rest % 5) << n;
+    joined += text;
+  }
+  EXPECT_FALSE(std::filesystem::exists(second / (std::to_wstring(files + 2) + L".txt")));
+  EXPECT_EQ(joined, source);
+  ExpectIdle();
 }
 
 TEST_F(MainWindowTest, Label6CountsSecondsAndLabel7ShowsTheRunningTotal) {

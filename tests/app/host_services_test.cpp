@@ -1,7 +1,12 @@
-// The window host's settings store and message pump.
+// The window host's settings store, message pump and command start.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/command_start.h"
 #include "platform/message_pump.h"
 #include "platform/settings_store.h"
 
@@ -74,6 +79,30 @@ TEST(ThrottledPump, KeepsAQuitForItsOwnerToPostAgain) {
   EXPECT_EQ(message.wParam, 5u);
   pump.PumpNow();
   EXPECT_EQ(CountingWindow::received, 1);  // nothing was lost
+}
+
+TEST(CommandStart, StartsInANormalWindowThatGetsTheFocus) {
+  const std::filesystem::path report =
+      std::filesystem::temp_directory_path() /
+      (L"tarnwick-start-" + std::to_wstring(GetCurrentProcessId()) + L".txt");
+  std::filesystem::remove(report);
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::filesystem::path probe =
+      std::filesystem::path(self).parent_path() / L"app_start_probe.exe";
+  ASSERT_TRUE(std::filesystem::exists(probe));
+  ASSERT_TRUE(StartCommand(L"\"" + probe.wstring() + L"\" \"" + report.wstring() + L"\""));
+  std::string shown;
+  for (int wait = 0; wait < 200 && shown.empty(); ++wait) {  // up to 10 s
+    Sleep(50);
+    std::ifstream in(report);
+    std::getline(in, shown);
+  }
+  std::filesystem::remove(report);
+  // STARTF_USESHOWWINDOW with SW_SHOWNORMAL: shown normally and activated.
+  EXPECT_EQ(shown, "1 " + std::to_string(SW_SHOWNORMAL));
+
+  EXPECT_FALSE(StartCommand(L"\"C:\\no such program.exe\""));  // the failure is told
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "ui_test_support.h"
 
+#include <commctrl.h>
+
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -123,6 +125,52 @@ void CALLBACK ScheduledAction::OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
   if (scheduled->ran_) return;
   scheduled->ran_ = true;
   scheduled->action_();
+}
+
+namespace {
+
+// Text of a tree-view item.
+std::wstring TreeItemText(HWND tree, HTREEITEM item) {
+  wchar_t text[MAX_PATH] = {};
+  TVITEMW info{};
+  info.mask = TVIF_TEXT;
+  info.hItem = item;
+  info.pszText = text;
+  info.cchTextMax = MAX_PATH;
+  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&info));
+  return text;
+}
+
+// Depth-first search below `parent` for an item whose text names the drive ("C:"),
+// expanding items so that the picker fills in their children.
+HTREEITEM FindDriveItem(HWND tree, HTREEITEM parent, const std::wstring& drive, int depth) {
+  if (depth > 3) return nullptr;
+  SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
+  for (auto item = reinterpret_cast<HTREEITEM>(
+           SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(parent)));
+       item; item = reinterpret_cast<HTREEITEM>(
+                 SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
+    if (TreeItemText(tree, item).find(drive) != std::wstring::npos) return item;
+  }
+  for (auto item = reinterpret_cast<HTREEITEM>(
+           SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(parent)));
+       item; item = reinterpret_cast<HTREEITEM>(
+                 SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
+    if (HTREEITEM found = FindDriveItem(tree, item, drive, depth + 1)) return found;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool SelectDriveRootInPicker(HWND picker, wchar_t drive) {
+  HWND tree = FindWindowExW(picker, nullptr, L"SysTreeView32", nullptr);
+  if (!tree) return false;
+  const auto root = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+  if (!root) return false;
+  HTREEITEM item = FindDriveItem(tree, root, std::wstring(1, drive) + L":", 0);
+  if (!item) return false;
+  return SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item)) != 0;
 }
 
 void PumpFor(std::chrono::milliseconds duration) {

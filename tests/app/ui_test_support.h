@@ -70,6 +70,10 @@ class ScheduledAction {
   bool ran_ = false;
 };
 
+// In a folder picker (SHBrowseForFolder), selects the folder of the system drive's root
+// ("C:\") in its tree, expanding the items on the way. False when no such item was found.
+bool SelectDriveRootInPicker(HWND picker, wchar_t drive = L'C');
+
 // Processes this thread's messages for `duration`.
 void PumpFor(std::chrono::milliseconds duration);
 

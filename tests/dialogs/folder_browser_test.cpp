@@ -79,13 +79,18 @@ TEST(BrowseForFolder, RealPickerCancelledOrConfirmed) {
     EXPECT_EQ(BrowseForFolder(nullptr, L"请选择一个目录."), L"");
     EXPECT_EQ(responder.Seen().size(), 1u);
   }
-  testing::DialogResponder responder;  // OK on the folder the picker starts with
+  // The system drive's root chosen in the tree: its path as the system spells it, "\"
+  // included.
+  testing::DialogResponder responder;
+  bool selected = false;
+  responder.Queue([&](HWND picker) {
+    selected = testing::SelectDriveRootInPicker(picker);
+    testing::DialogResponder::PressOk()(picker);
+  });
   const std::wstring chosen = BrowseForFolder(nullptr, L"请选择一个目录.");
   ASSERT_EQ(responder.Seen().size(), 1u);
-  if (!chosen.empty()) {
-    EXPECT_TRUE(std::filesystem::is_directory(chosen));
-    EXPECT_TRUE(chosen.size() == 3 || chosen.back() != L'\\');
-  }
+  ASSERT_TRUE(selected);
+  EXPECT_EQ(chosen, L"C:\\");
 }
 
 }  // namespace

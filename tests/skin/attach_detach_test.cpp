@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "handler_test_support.h"
@@ -211,6 +212,151 @@ TEST_F(AttachTest, ADropDownListKeepsTheImagesAliveUntilItIsDestroyed) {
   EXPECT_EQ(Engine().SkinnedCount, 0);
   EXPECT_FALSE(Engine().SkinReady);
   EXPECT_FALSE(ImagesExist());
+}
+
+HWND OwnedPopup(HWND owner);
+
+// Records, from a hook on this thread, every WM_NCPAINT that attaching or detaching sends
+// (wParam 1, lParam the address of a zero): the window, and whether it was skinned then.
+// Attaching sends it after the window is subclassed, detaching after it is restored.
+struct NcPaintLog {
+  struct Entry {
+    HWND hwnd;
+    bool skinned;
+  };
+  static inline std::vector<Entry> entries;
+  static inline HHOOK hook = nullptr;
+  static LRESULT CALLBACK OnCall(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && call->message == WM_NCPAINT && call->wParam == 1 && call->lParam &&
+        *reinterpret_cast<const std::int32_t*>(call->lParam) == 0) {
+      entries.push_back({call->hwnd, Prop(call->hwnd, prop::PROCADDR) != 0});
+    }
+    return CallNextHookEx(hook, code, wParam, lParam);
+  }
+  NcPaintLog() {
+    entries.clear();
+    hook = SetWindowsHookExW(WH_CALLWNDPROC, OnCall, nullptr, GetCurrentThreadId());
+  }
+  ~NcPaintLog() { UnhookWindowsHookEx(hook); }
+  // Position of the window's entry in the log, -1 when it has none.
+  static int At(HWND hwnd) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      if (entries[i].hwnd == hwnd) return static_cast<int>(i);
+    }
+    return -1;
+  }
+};
+
+TEST_F(AttachTest, DescendantsAreAttachedBeforeAndDetachedBeforeTheirContainers) {
+  TestForm form;
+  HWND first = form.Add(L"Edit", L"", 0, 10, 10, 60, 20);
+  HWND inner = form.Add(L"ThunderRT6FormDC", L"", 0, 100, 10, 150, 100);
+  HWND nested = CreateWindowExW(0, L"Edit", L"", WS_CHILD | WS_VISIBLE, 5, 5, 60, 20, inner,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
+  HWND last = form.Add(L"Edit", L"", 0, 10, 50, 60, 20);
+  for (bool attaching : {true, false}) {
+    SCOPED_TRACE(attaching ? "attach" : "detach");
+    NcPaintLog log;
+    ASSERT_EQ(attaching ? modSkinner::SkinForm(form) : modSkinner::UnskinForm(form), 1);
+    for (const auto& entry : NcPaintLog::entries) EXPECT_EQ(entry.skinned, attaching);
+    for (HWND hwnd : {first, inner, nested, last, form.get()}) ASSERT_GE(NcPaintLog::At(hwnd), 0);
+    // Every descendant before its container, the nested one before the inner container.
+    EXPECT_LT(NcPaintLog::At(nested), NcPaintLog::At(inner));
+    for (HWND hwnd : {first, inner, nested, last}) {
+      EXPECT_LT(NcPaintLog::At(hwnd), NcPaintLog::At(form));
+    }
+    EXPECT_EQ(NcPaintLog::At(form), static_cast<int>(NcPaintLog::entries.size()) - 1);
+  }
+}
+
+TEST_F(AttachTest, TheLastDetachMakesTheNextSkinFormProbeAndBuildAgain) {
+  TestForm form;
+  form.Add(L"Button", L"按钮", BS_PUSHBUTTON, 10, 10, 75, 25);
+  ASSERT_EQ(modSkinner::SkinForm(form), 1);
+  ASSERT_TRUE(Engine().HaveUserTrackMouseEvent);  // user32 has it
+  // While skinned, SkinForm probes nothing: a flag changed behind its back stays.
+  Engine().HaveUserTrackMouseEvent = false;
+  EXPECT_EQ(modSkinner::SkinForm(form), 0);
+  EXPECT_FALSE(Engine().HaveUserTrackMouseEvent);
+  ASSERT_EQ(modSkinner::UnskinForm(form), 1);
+  ASSERT_FALSE(Engine().SkinReady);
+  // After the last detach the next SkinForm asks the system again and draws new images.
+  ASSERT_EQ(modSkinner::SkinForm(form), 1);
+  EXPECT_TRUE(Engine().HaveUserTrackMouseEvent);
+  EXPECT_TRUE(ImagesExist());
+  EXPECT_EQ(GetObjectType(Engine().Images.HeaderImage), static_cast<DWORD>(OBJ_MEMDC));
+  EXPECT_EQ(modSkinner::UnskinForm(form), 1);
+}
+
+TEST_F(AttachTest, ListsGetOnlyTheProcedureAndButtonClassChecksTheRoundedRegion) {
+  TestForm form;
+  HWND dataList = form.Add(L"DataListWndClass", L"", 0, 10, 10, 100, 60);
+  HWND check = form.Add(L"Button", L"复选", BS_AUTOCHECKBOX, 10, 80, 90, 20);
+  HWND group = form.Add(L"Button", L"组", BS_GROUPBOX, 120, 80, 100, 60);
+  HWND combo = form.Add(L"ComboBox", L"", CBS_DROPDOWNLIST | WS_VSCROLL, 120, 10, 120, 150);
+  const LONG_PTR checkStyle = GetWindowLongPtrW(check, GWL_STYLE);
+  ASSERT_EQ(modSkinner::SkinForm(form), 1);
+  EXPECT_EQ(PropertiesLeft(dataList), L"PROCADDR ");
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof(info);
+  ASSERT_TRUE(GetComboBoxInfo(combo, &info));
+  ASSERT_EQ(modSkinner::AttachSkin(info.hwndList), 1);  // as its colour request does
+  EXPECT_EQ(PropertiesLeft(info.hwndList), L"PROCADDR ");
+  HRGN region = CreateRectRgn(0, 0, 0, 0);
+  EXPECT_EQ(GetWindowRgn(dataList, region), ERROR);
+  EXPECT_EQ(GetWindowRgn(info.hwndList, region), ERROR);
+
+  // A check box and a group box of the button class keep their style and painting, yet
+  // get the four faces, the button properties and the 3 x 3 rounded region.
+  for (HWND hwnd : {check, group}) {
+    RECT bounds{};
+    GetWindowRect(hwnd, &bounds);
+    HRGN expected = CreateRoundRectRgn(0, 0, bounds.right - bounds.left + 1,
+                                       bounds.bottom - bounds.top + 1, 3, 3);
+    ASSERT_NE(GetWindowRgn(hwnd, region), ERROR);
+    EXPECT_TRUE(EqualRgn(region, expected));
+    DeleteObject(expected);
+    for (int n = 0; n < 4; ++n) {
+      EXPECT_EQ(GetObjectType(reinterpret_cast<HGDIOBJ>(Prop(hwnd, prop::HDC_[n]))),
+                static_cast<DWORD>(OBJ_MEMDC));
+    }
+    EXPECT_EQ(Prop(hwnd, prop::OLDSTATE), modSkinner::kStateNormal);
+  }
+  EXPECT_EQ(GetWindowLongPtrW(check, GWL_STYLE), checkStyle);
+  EXPECT_EQ(Prop(check, prop::OLDSTYLE), checkStyle);
+  EXPECT_EQ(modSkinner::DetachSkin(info.hwndList), 1);
+  DeleteObject(region);
+}
+
+// Stands in for a form's own procedure: counts WM_ACTIVATE and answers with a mark.
+int g_activations = 0;
+LRESULT CALLBACK CountingActivate(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_ACTIVATE) {
+    ++g_activations;
+    return 0x1234;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+TEST_F(AttachTest, ActivationWithoutAnotherWindowOnlyRunsTheFormsOwnHandling) {
+  TestForm form;
+  ASSERT_EQ(modSkinner::SkinForm(form), 1);
+  HWND owned = OwnedPopup(form);
+  const int count = Engine().SkinnedCount;
+  g_activations = 0;
+  EXPECT_EQ(modSkinner::OnActivate(CountingActivate, form, WM_ACTIVATE, WA_ACTIVE, 0), 0x1234);
+  EXPECT_EQ(modSkinner::OnActivate(CountingActivate, form, WM_ACTIVATE, WA_INACTIVE, 0), 0x1234);
+  EXPECT_EQ(g_activations, 2);
+  EXPECT_EQ(Engine().SkinnedCount, count);
+  EXPECT_EQ(Prop(owned, prop::PROCADDR), 0);
+  // The same call naming the owned window skins it, and still runs the form's handling.
+  EXPECT_EQ(modSkinner::OnActivate(CountingActivate, form, WM_ACTIVATE, WA_INACTIVE,
+                                   reinterpret_cast<LPARAM>(owned)),
+            0x1234);
+  EXPECT_EQ(g_activations, 3);
+  EXPECT_NE(Prop(owned, prop::PROCADDR), 0);
+  DestroyWindow(owned);
 }
 
 // A top-level window owned by `owner`, as a dialog would be.

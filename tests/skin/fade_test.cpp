@@ -119,6 +119,25 @@ TEST_F(FadeTest, StartKeepsARunningTimerAndStopOnlyStopsARunningOne) {
   DrainTimerMessages(hwnd);
 }
 
+TEST_F(FadeTest, StartingARunningFadeAgainDoesNotRestartItsPeriod) {
+  Button button;
+  HWND hwnd = button.window;
+  ASSERT_EQ(modSkinner::StartStateTimer(hwnd), 1u);
+  DrainTimerMessages(hwnd);
+  // Asked again every 5 ms, far more often than its 15 ms period: a timer set anew each
+  // time would never come due; the running one keeps ticking.
+  int ticks = 0;
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < 300) {
+    EXPECT_EQ(modSkinner::StartStateTimer(hwnd), 0u);
+    if (DrainTimerMessages(hwnd)) ++ticks;
+    Sleep(5);
+  }
+  EXPECT_GE(ticks, 5);
+  modSkinner::StopStateTimer(hwnd);
+  DrainTimerMessages(hwnd);
+}
+
 TEST_F(FadeTest, FadesTake86TicksFromZeroAnd66FromSixtyNeverAbove255) {
   Button button;
   HWND hwnd = button.window;

@@ -140,11 +140,48 @@ TEST_F(ButtonTransitions, OnlyTheSpaceBarPresses) {
   }
 }
 
+// `face` blended over `under` with constant alpha `level`, as the system blends, read back
+// from a memory copy.
+COLORREF Blended(COLORREF under, COLORREF face, int level) {
+  HDC screen = GetDC(nullptr);
+  HDC target = CreateCompatibleDC(screen);
+  HDC source = CreateCompatibleDC(screen);
+  HBITMAP targetBitmap = CreateCompatibleBitmap(screen, 1, 1);
+  HBITMAP sourceBitmap = CreateCompatibleBitmap(screen, 1, 1);
+  HGDIOBJ oldTarget = SelectObject(target, targetBitmap);
+  HGDIOBJ oldSource = SelectObject(source, sourceBitmap);
+  SetPixel(target, 0, 0, under);
+  SetPixel(source, 0, 0, face);
+  BLENDFUNCTION blend{AC_SRC_OVER, 0, static_cast<BYTE>(level), 0};
+  AlphaBlend(target, 0, 0, 1, 1, source, 0, 0, 1, 1, blend);
+  const COLORREF result = GetPixel(target, 0, 0);
+  SelectObject(target, oldTarget);
+  SelectObject(source, oldSource);
+  DeleteObject(targetBitmap);
+  DeleteObject(sourceBitmap);
+  DeleteDC(target);
+  DeleteDC(source);
+  ReleaseDC(nullptr, screen);
+  return result;
+}
+
 TEST_F(ButtonTransitions, LeavingPaintsTheHotFaceAt140ThenFadesToNormal) {
   Given(kStatePressed, 0, 1, false);
   Send(WM_MOUSELEAVE, 0, 0);
   ExpectState(0, kStateNormal, 0, true);
-  EXPECT_TRUE(Between(Shown(), kMarker, Face(kStateHot))) << std::hex << Shown();
+  // At 140 exactly: the neighbouring levels give other pixels.
+  const COLORREF at140 = Blended(kMarker, Face(kStateHot), 140);
+  ASSERT_NE(Blended(kMarker, Face(kStateHot), 130), at140);
+  ASSERT_NE(Blended(kMarker, Face(kStateHot), 150), at140);
+  EXPECT_EQ(Shown(), at140) << std::hex << Shown();
+}
+
+TEST_F(ButtonTransitions, AReleaseOutsideTheButtonStillFadesTheNormalFaceInFromSixty) {
+  MoveCursorAway();
+  Given(kStatePressed, 0, 1, false);
+  Send(WM_LBUTTONUP, 0, Point(-40, 40));
+  ExpectState(0, kStateNormal, 60, true);
+  EXPECT_EQ(Shown(), kMarker);
 }
 
 TEST_F(ButtonTransitions, EnablingAndDisablingShowTheFaceAtTheCurrentLevel) {
@@ -157,6 +194,20 @@ TEST_F(ButtonTransitions, EnablingAndDisablingShowTheFaceAtTheCurrentLevel) {
   Given(kStateDisabled, 0, 1, false);
   Send(WM_MOUSELEAVE, 0, 0);
   EXPECT_TRUE(Between(Shown(), kMarker, Face(kStateDisabled))) << std::hex << Shown();
+
+  // Disabled, a focus change re-renders the faces and fades in face 3, even when a leave
+  // has stored the normal state meanwhile.
+  for (UINT message : {UINT{WM_SETFOCUS}, UINT{WM_KILLFOCUS}}) {
+    Given(kStateNormal, 200, 0, false);
+    Send(message, 0, 0);
+    EXPECT_EQ(Prop(button_, prop::ALPHALEVEL), 0);
+    for (int tick = 0; tick < 100 && Prop(button_, prop::TIMERID) != 0; ++tick) {
+      Send(WM_TIMER, 1, 0);
+    }
+    EXPECT_EQ(Prop(button_, prop::TIMERID), 0);
+    EXPECT_EQ(Prop(button_, prop::OLDSTATE), kStateDisabled);
+    EXPECT_EQ(Shown(), Face(kStateDisabled)) << message;
+  }
 
   Given(kStateDisabled, 255, 0, false);
   EnableWindow(button_, TRUE);

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "handler_test_support.h"
@@ -37,12 +38,13 @@ class PaintHandlers : public ::testing::Test {
   TestForm form_;
 };
 
-TEST_F(PaintHandlers, ProgressBarsFillTheirShareOf30000RoundingTiesToEven) {
+TEST_F(PaintHandlers, ProgressBarsFillTheirShareOf30000WhateverTheirRangeTiesToEven) {
   HWND horizontal = form_.Add(L"ProgressBar20WndClass", L"", 0, 10, 10, 100, 12);
   HWND vertical = form_.Add(L"ProgressBar20WndClass", L"", PBS_VERTICAL, 150, 10, 12, 10);
   HWND bordered = form_.Add(L"ProgressBar20WndClass", L"", WS_BORDER | WS_DISABLED, 10, 40, 60, 12);
+  // A range of the bar's own that is not 0..30000: the fill still follows position / 30000.
   for (HWND bar : {horizontal, vertical, bordered}) {
-    SendMessageW(bar, PBM_SETRANGE32, 0, 30000);
+    SendMessageW(bar, PBM_SETRANGE32, 0, 60000);
   }
   ASSERT_EQ(modSkinner::SkinForm(form_), 1);
   RECT client;
@@ -101,6 +103,40 @@ TEST_F(PaintHandlers, FramesTakeTheEnabledColour) {
     for (HWND hwnd : {list, dataList}) EXPECT_EQ(WindowPixel(hwnd, 1, 1), kWhite) << enabled;
     // A grid without a border keeps its own look.
     EXPECT_NE(WindowPixel(plainGrid, 0, 0), frame);
+  }
+}
+
+TEST_F(PaintHandlers, ComboBoxesShowTheDropButtonOnTheScreen) {
+  HWND list = form_.Add(L"ComboBox", L"", CBS_DROPDOWNLIST | WS_VSCROLL, 10, 10, 120, 100);
+  HWND editable = form_.Add(L"ComboBox", L"", CBS_DROPDOWN | WS_VSCROLL, 10, 60, 120, 100);
+  ASSERT_EQ(modSkinner::SkinForm(form_), 1);
+  const int scroll = GetSystemMetrics(SM_CXVSCROLL);
+  for (HWND combo : {list, editable}) {
+    for (bool enabled : {true, false}) {
+      SCOPED_TRACE(enabled ? "enabled" : "disabled");
+      EnableWindow(combo, enabled);
+      Settle(form_);
+      FillWindowArea(combo, 0, 0, 120, 40, RGB(255, 0, 255));
+      Repaint(combo);
+      RECT bounds;
+      GetWindowRect(combo, &bounds);
+      const int w = bounds.right - bounds.left;
+      const int h = bounds.bottom - bounds.top;
+      // The white face of the normal state, one pixel inside the right, top and bottom
+      // edges, scroll + 1 wide, with the arrow of the enabled state centred in it.
+      const int left = w - scroll - 2;
+      EXPECT_EQ(WindowPixel(combo, left, 1), kWhite);
+      EXPECT_EQ(WindowPixel(combo, w - 2, h - 2), kWhite);
+      const COLORREF arrow = enabled ? 0x5F5519 : 0xACA584;
+      const int arrowLeft = left + static_cast<int>(std::nearbyint((scroll + 1 - 7) / 2.0));
+      const int arrowTop = 1 + static_cast<int>(std::nearbyint((h - 2 - 4) / 2.0));
+      for (int x = 0; x < 7; ++x)
+        EXPECT_EQ(WindowPixel(combo, arrowLeft + x, arrowTop), arrow) << x;
+      EXPECT_EQ(WindowPixel(combo, arrowLeft + 3, arrowTop + 3), arrow);
+      EXPECT_EQ(WindowPixel(combo, arrowLeft - 1, arrowTop), kWhite);
+      EXPECT_EQ(WindowPixel(combo, arrowLeft + 7, arrowTop), kWhite);
+      EXPECT_EQ(WindowPixel(combo, arrowLeft + 3, arrowTop + 4), kWhite);
+    }
   }
 }
 

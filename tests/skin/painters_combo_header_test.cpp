@@ -66,11 +66,11 @@ TEST_F(ComboPainterTest, DropButtonGeometryAndArrowPosition) {
   const int buttonLeft = kComboWidth - buttonWidth - 1;
   const int arrowX = buttonLeft + ExpectedHalf(buttonWidth - 7);
   const int arrowY = 1 + ExpectedHalf(kComboHeight - 2 - 4);
-  if (scroll == 17) {
-    EXPECT_EQ(buttonLeft, kComboWidth - 19);
-    EXPECT_EQ(arrowX - buttonLeft, 6);
-    EXPECT_EQ(arrowY - 1, 8);
-  }
+  // Whatever the metric: the button ends one pixel inside the right edge, the arrow is
+  // centred by half() across and down (6 and 8 with SM_CXVSCROLL = 17).
+  EXPECT_EQ(buttonLeft + buttonWidth, kComboWidth - 1);
+  EXPECT_EQ(arrowX - buttonLeft, ExpectedHalf(scroll - 6));
+  EXPECT_EQ(arrowY - 1, ExpectedHalf(kComboHeight - 6));
 
   Canvas canvas(kComboWidth, kComboHeight, kMarker);
   std::int32_t state = 0;
