@@ -38,5 +38,29 @@ TEST(CrList, ListsEveryCrAndNothingElse) {
   }
 }
 
+TEST(CrList, ListsTheCrUnitsOfUtf16InEitherByteOrder) {
+  // Units 000D only, at even offsets: not a 0D byte of another unit (0D0A, 200D, 0D00),
+  // not a 0D 00 pair that straddles two units, not a unit past the end.
+  std::mt19937 random(7);
+  const char16_t alphabet[] = {'\r', 'x', 0x0D0A, 0x200D, 0x0D00, 0x0A0D};
+  for (const bool big_endian : {false, true}) {
+    for (std::size_t units = 0; units <= 150; ++units) {
+      std::vector<char> bytes(2 * units + kCrListSlack, '\r');
+      std::vector<std::uint32_t> expected;
+      for (std::size_t i = 0; i < units; ++i) {
+        const char16_t unit = alphabet[random() % 6];
+        bytes[2 * i + (big_endian ? 1 : 0)] = static_cast<char>(unit & 0xFF);
+        bytes[2 * i + (big_endian ? 0 : 1)] = static_cast<char>(unit >> 8);
+        if (unit == '\r') expected.push_back(static_cast<std::uint32_t>(2 * i));
+      }
+      std::vector<std::uint32_t> list(2 * units + kCrListExtra);
+      const std::size_t found = big_endian ? ListCrUnitsBe(bytes.data(), 2 * units, list.data())
+                                           : ListCrUnitsLe(bytes.data(), 2 * units, list.data());
+      ASSERT_EQ(std::vector<std::uint32_t>(list.begin(), list.begin() + found), expected)
+          << "units " << units << " big-endian " << big_endian;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tarnwick
