@@ -209,4 +209,18 @@ class ScriptedHost : public SplitHost {
   }
 };
 
+// Path of output file `number` in folder "out" (the scripted host's folder).
+inline std::string Out(int number) {
+  return "out" + std::string(1, kPathSeparator) + std::to_string(number) + ".txt";
+}
+
+// Output files 1.txt ... in folder "out" of the memory file system, in number order.
+inline std::vector<std::string> OutputFiles(const MemoryFileSystem& files) {
+  std::vector<std::string> contents;
+  for (int number = 1; files.files.count(Out(number)) > 0; ++number) {
+    contents.push_back(files.files.at(Out(number)));
+  }
+  return contents;
+}
+
 }  // namespace tarnwick::testing

@@ -12,11 +12,9 @@ namespace tarnwick {
 namespace {
 
 using testing::MemoryFileSystem;
+using testing::Out;
+using testing::OutputFiles;
 using testing::ScriptedHost;
-
-std::string Out(int number) {
-  return "out" + std::string(1, kPathSeparator) + std::to_string(number) + ".txt";
-}
 
 // The lines "line 1" ... "line `count`", some with spaces to trim and blank lines between,
 // so that the job takes both its paths (runs of unchanged lines and lines to change).

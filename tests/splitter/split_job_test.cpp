@@ -16,22 +16,10 @@ namespace tarnwick {
 namespace {
 
 using testing::MemoryFileSystem;
+using testing::Out;
+using testing::OutputFiles;
 using testing::ReferenceFiles;
 using testing::ScriptedHost;
-
-// Path of output file `number` in folder "out".
-std::string Out(int number) {
-  return "out" + std::string(1, kPathSeparator) + std::to_string(number) + ".txt";
-}
-
-// Output files 1.txt ... in the memory file system, in number order.
-std::vector<std::string> OutputFiles(const MemoryFileSystem& files) {
-  std::vector<std::string> contents;
-  for (int number = 1; files.files.count(Out(number)) > 0; ++number) {
-    contents.push_back(files.files.at(Out(number)));
-  }
-  return contents;
-}
 
 // Buffer sizes and threading for a parameterised run.
 struct Config {

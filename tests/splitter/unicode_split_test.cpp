@@ -17,6 +17,8 @@ namespace tarnwick {
 namespace {
 
 using testing::MemoryFileSystem;
+using testing::Out;
+using testing::OutputFiles;
 using testing::ScriptedHost;
 using testing::UnitModel;
 using testing::UnitReferenceFiles;
@@ -28,18 +30,6 @@ const std::string kUtf8Mark("\xEF\xBB\xBF", 3);
 const UnitModel kUtf16Le{2, false, kLeMark};
 const UnitModel kUtf16Be{2, true, kBeMark};
 const UnitModel kUtf8{1, false, kUtf8Mark};
-
-std::string Out(int number) {
-  return "out" + std::string(1, kPathSeparator) + std::to_string(number) + ".txt";
-}
-
-std::vector<std::string> OutputFiles(const MemoryFileSystem& files) {
-  std::vector<std::string> contents;
-  for (int number = 1; files.files.count(Out(number)) > 0; ++number) {
-    contents.push_back(files.files.at(Out(number)));
-  }
-  return contents;
-}
 
 // 16-bit units as bytes in the model's byte order (no mark).
 std::string Units(const UnitModel& model, const std::vector<char16_t>& units) {
