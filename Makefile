@@ -2,7 +2,7 @@
 # Both install what they need first (scripts/bootstrap) and are quick the second time.
 JOBS ?= 2
 .PHONY: all bootstrap native sanitize windows run test test-native test-sanitize test-windows \
-        bench screenshot skin-sheet clean format
+        test-package dist bench screenshot skin-sheet clean format
 
 all: native windows
 
@@ -31,7 +31,16 @@ test-windows: windows
 	scripts/wine-run --prepare
 	ctest --preset windows; status=$$?; scripts/wine-run --shutdown; exit $$status
 
-test: test-native test-sanitize test-windows
+# The Windows release in dist/: the portable zip, the installer and SHA256SUMS.
+dist: bootstrap
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows --target dist -j$(JOBS)
+
+# The release as a Windows user meets it, under Wine in a prefix of its own.
+test-package: dist
+	tests/package/package-test
+
+test: test-native test-sanitize test-windows test-package
 
 run: native windows
 	@scripts/run
@@ -49,7 +58,7 @@ skin-sheet: bootstrap
 	scripts/skin-sheet
 
 clean:
-	rm -rf build
+	rm -rf build dist
 
 format:
 	find src tests tools bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
