@@ -3,7 +3,9 @@
 (a Simplified Chinese and an English block with every field a user sees), the icon sizes
 (256 pixels stored as PNG), the manifest, the link time stamp and that it is stripped.
   inspect_pe.py VERSION PROGRAM.exe...
-Prints one line per failed check and exits 1 if any failed. Standard library only."""
+Prints one line per failed check and exits 1 if any failed.
+  inspect_pe.py --company PROGRAM.exe
+Prints the CompanyName of the program's Simplified Chinese block. Standard library only."""
 import struct
 import sys
 
@@ -84,6 +86,20 @@ def version_tree(data, pos=0):
     return key, value, text, children, length
 
 
+def string_tables(info):
+    """{block: {key: text}} of a version resource, and its translation bytes."""
+    tables = {}
+    translations = b""
+    for child in version_tree(info)[3]:
+        if child[0] == "StringFileInfo":
+            for table in child[3]:
+                tables[table[0].upper()] = {
+                    s[0]: s[1].decode("utf-16-le").rstrip("\0") for s in table[3]}
+        elif child[0] == "VarFileInfo":
+            translations = b"".join(v[1] for v in child[3] if v[0] == "Translation")
+    return tables, translations
+
+
 def check(path, version, failures):
     name = path.replace("\\", "/").rsplit("/", 1)[-1]
 
@@ -103,20 +119,12 @@ def check(path, version, failures):
     if info is None:
         fail("no version resource")
     else:
-        _, fixed, _, children, _ = version_tree(info)
+        fixed = version_tree(info)[1]
         ms, ls = struct.unpack_from("<II", fixed, 8)
         fixed_text = "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
         if fixed_text != quad:
             fail("file version %s, expected %s" % (fixed_text, quad))
-        tables = {}
-        translations = b""
-        for child in children:
-            if child[0] == "StringFileInfo":
-                for table in child[3]:
-                    tables[table[0].upper()] = {
-                        s[0]: s[1].decode("utf-16-le").rstrip("\0") for s in table[3]}
-            elif child[0] == "VarFileInfo":
-                translations = b"".join(v[1] for v in child[3] if v[0] == "Translation")
+        tables, translations = string_tables(info)
         for block, lang in (("080404B0", 0x804), ("040904B0", 0x409)):
             strings = tables.get(block)
             if strings is None:
@@ -171,6 +179,11 @@ def check(path, version, failures):
 
 
 def main():
+    if len(sys.argv) == 3 and sys.argv[1] == "--company":
+        with open(sys.argv[2], "rb") as f:
+            info = Pe(f.read()).resource(RT_VERSION)
+        print(string_tables(info)[0].get("080404B0", {}).get("CompanyName", ""))
+        return 0
     if len(sys.argv) < 3:
         print(__doc__.strip(), file=sys.stderr)
         return 2
