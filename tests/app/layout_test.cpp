@@ -317,7 +317,7 @@ TEST_F(MainWindowLayoutTest, WindowIconHasSeveralSizes) {
   std::vector<int> widths;
   for (WORD i = 0; i < count; ++i) widths.push_back(data[6 + 14 * i] ? data[6 + 14 * i] : 256);
   std::sort(widths.begin(), widths.end());
-  EXPECT_EQ(widths, (std::vector<int>{16, 24, 32, 48}));
+  EXPECT_EQ(widths, (std::vector<int>{16, 20, 24, 32, 40, 48, 64, 256}));
 }
 
 TEST_F(MainWindowLayoutTest, FramesStartWithTheDefaultColourAndTheHostSavesChanges) {
