@@ -41,19 +41,19 @@ std::unique_ptr<frmMain> frmMain::Create(const FormOptions& options) {
   if (!RegisterWindowClass()) return nullptr;
   std::unique_ptr<frmMain> form(new frmMain(options));
   form->dpi_ = platform::SystemDpi();
-  form->link_cursor_ = static_cast<HCURSOR>(
-      LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(IDC_LINK_HAND), IMAGE_CURSOR, 0, 0, LR_SHARED));
-
-  RECT bounds{0, 0, form->Pixels(kClientWidthTwips), form->Pixels(kClientHeightTwips)};
-  AdjustWindowRectEx(&bounds, kFormStyle, FALSE, kFormExStyle);
-  const int width = bounds.right - bounds.left;
-  const int height = bounds.bottom - bounds.top;
-  const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-  const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  HWND hwnd =
-      CreateWindowExW(kFormExStyle, kFormClassName, MainWindowTitle().c_str(), kFormStyle, left,
-                      top, width, height, nullptr, nullptr, ModuleInstance(), form.get());
+  SIZE size = form->OuterSize();
+  HWND hwnd = CreateWindowExW(kFormExStyle, kFormClassName, MainWindowTitle().c_str(), kFormStyle,
+                              (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2,
+                              (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2, size.cx, size.cy,
+                              nullptr, nullptr, ModuleInstance(), form.get());
   if (!hwnd) return nullptr;
+  if (form->dpi_ != platform::SystemDpi()) {
+    // The screen's scale changed since sign-in: the window is sized for its monitor's DPI.
+    size = form->OuterSize();
+    SetWindowPos(hwnd, nullptr, (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2, size.cx, size.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   form->Form_Load();
   return form;
 }
@@ -77,6 +77,13 @@ bool frmMain::RegisterWindowClass() {
     return RegisterClassExW(&window_class) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
   }();
   return registered;
+}
+
+SIZE frmMain::OuterSize() const {
+  const RECT outer =
+      platform::OuterRectForDpi(RECT{0, 0, Pixels(kClientWidthTwips), Pixels(kClientHeightTwips)},
+                                kFormStyle, kFormExStyle, dpi_);
+  return SIZE{outer.right - outer.left, outer.bottom - outer.top};
 }
 
 int frmMain::Pixels(int twips) const {
@@ -123,8 +130,7 @@ void frmMain::CreateControls(const std::wstring& container, HWND parent) {
 // Creates one control of the layout in `parent`, in the default font; labels sized to
 // their caption.
 HWND frmMain::CreateControl(const ControlEntry& entry, HWND parent, int id) {
-  const RECT bounds{Pixels(entry.left), Pixels(entry.top), Pixels(entry.left + entry.width),
-                    Pixels(entry.top + entry.height)};
+  const RECT bounds = ControlBounds(entry);
   const int width = bounds.right - bounds.left;
   const int height = bounds.bottom - bounds.top;
   HMENU menu_id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
@@ -163,7 +169,7 @@ HWND frmMain::CreateControl(const ControlEntry& entry, HWND parent, int id) {
       return nullptr;
   }
   if (hwnd) {
-    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(platform::DefaultUiFont()), FALSE);
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
     if (entry.type == ControlType::kLabel) AutoSizeLabel(hwnd);
   }
   return hwnd;
@@ -195,7 +201,7 @@ void frmMain::AutoSizeLabel(HWND label) {
   const int length = GetWindowTextLengthW(label);
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
   const int copied = GetWindowTextW(label, text.data(), length + 1);
-  const SIZE size = platform::MeasureText(text.c_str(), std::max(copied, 0));
+  const SIZE size = platform::MeasureText(text.c_str(), std::max(copied, 0), Font());
   SetWindowPos(label, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   InvalidateRect(label, nullptr, TRUE);
 }
@@ -243,9 +249,17 @@ LRESULT CALLBACK frmMain::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPA
 
 // Routes the form's messages to the handlers and host services.
 LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != 0 && message == platform::TaskbarButtonCreatedMessage()) {
+    Taskbar().ButtonCreated();
+    return 0;
+  }
   switch (message) {
     case WM_CREATE:
+      UseDpi(platform::WindowDpi(hwnd_));
       CreateControls(L"", hwnd_);
+      return 0;
+    case WM_DPICHANGED:
+      OnDpiChanged(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_COMMAND:
       if (lParam) OnCommand(LOWORD(wParam), HIWORD(wParam));
@@ -337,8 +351,8 @@ LRESULT frmMain::OnEditColor(HDC hdc, HWND edit, UINT message, WPARAM wParam, LP
 
 // The link label shows its own hand cursor.
 bool frmMain::OnSetCursor(HWND target, UINT hit_test) {
-  if (target != Control(L"Label8") || hit_test != HTCLIENT || !link_cursor_) return false;
-  SetCursor(link_cursor_);
+  if (target != Control(L"Label8") || hit_test != HTCLIENT || !link_cursor_.get()) return false;
+  SetCursor(link_cursor_.get());
   return true;
 }
 
@@ -365,7 +379,7 @@ std::string frmMain::OutputFolder() {
 
 void frmMain::PumpMessages() {
   if (!pump_) return;
-  pump_->Pump();
+  if (pump_->Pump()) ShowTaskbarProgress();
   // The program is being ended: stop as by Stop; the quit is posted again afterwards.
   if ((pump_->QuitReceived() || !hwnd_) && !stop_requested_) StopJob();
 }

@@ -13,12 +13,15 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "app/layout.h"
 #include "controls/iframe.h"
 #include "platform/message_pump.h"
+#include "platform/gdi_guards.h"
 #include "platform/property_bag.h"
+#include "platform/taskbar_button.h"
 #include "splitter/split_job.h"
 
 namespace tarnwick::app {
@@ -39,6 +42,8 @@ struct FormOptions {
   bool quit_on_destroy = true;
   // The files the job reads and writes; null for the system's.
   FileSystem* file_system = nullptr;
+  // The window's taskbar button (job progress, flash at the end); null for the system's.
+  platform::TaskbarButton* taskbar = nullptr;
 };
 
 class frmMain final : private SplitHost {
@@ -59,6 +64,12 @@ class frmMain final : private SplitHost {
   bool bStopRequested() const { return stop_requested_; }
   // The stored description of a frame (its saved properties).
   const platform::PropertyBag& FrameDescription(std::wstring_view name) const;
+
+  // The DPI the window is laid out for, and the font, icons and link cursor made for it.
+  int Dpi() const { return dpi_; }
+  HFONT Font() const;
+  HICON Icon(bool big) const { return big ? big_icon_.get() : small_icon_.get(); }
+  HCURSOR LinkCursor() const { return link_cursor_.get(); }
 
  private:
   explicit frmMain(const FormOptions& options);
@@ -104,6 +115,32 @@ class frmMain final : private SplitHost {
   bool OnSetCursor(HWND target, UINT hit_test);
   void OnClose();
 
+  // ---- DPI (frm_main_dpi.cpp) ----
+  // A control's rectangle in pixels at the window's DPI, from its twips.
+  RECT ControlBounds(const ControlEntry& entry) const;
+  // The window's outer size for its client area at the window's DPI.
+  SIZE OuterSize() const;
+  // Takes the DPI of the window's monitor: its font, icons and link cursor.
+  void UseDpi(int dpi);
+  // Icons and the link cursor at the window's DPI.
+  void LoadDpiImages();
+  // Every control moved and sized from its twips, in the current font; labels sized.
+  void LayoutControls();
+  void OnDpiChanged(int dpi, const RECT* suggested);
+
+  // ---- Taskbar button (frm_main_taskbar.cpp) ----
+  enum class JobEnd { kFinished, kFailed, kStopped };
+  platform::TaskbarButton& Taskbar();
+  // Forgets what the button showed for the last job.
+  void BeginTaskbarProgress();
+  // The job's progress on the button, at most a few times a second.
+  void ShowTaskbarProgress();
+  // The job's end: the error state for a failed job, no progress otherwise; the button
+  // flashes when a finished or failed job ends while the window is in the background.
+  void EndTaskbarProgress(JobEnd end);
+  void ClearTaskbarProgress();
+  bool InForeground() const;
+
   // Text or caption of a control by name (empty for unknown names).
   std::wstring GetText(std::wstring_view name) const;
   // Sets a control's text (a text box raises its change event).
@@ -116,13 +153,25 @@ class frmMain final : private SplitHost {
   void SetTimer1Enabled(bool enabled);
   // A modal message box owned by the form, OK only, error or information icon.
   void ShowMessage(const std::wstring& text, const std::wstring& title, bool error);
-  // Twips to pixels at the system's DPI.
+  // Twips to pixels at the window's DPI.
   int Pixels(int twips) const;
+
+  // Deletes a font the window made for a DPI other than the system's.
+  struct FontDeleter {
+    void operator()(HFONT font) const { DeleteObject(font); }
+  };
+  using OwnedFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 
   FormOptions options_;
   HWND hwnd_ = nullptr;
   int dpi_ = 96;
-  HCURSOR link_cursor_ = nullptr;
+  OwnedFont dpi_font_;  // null at the system DPI: the shared default font is used
+  platform::ScopedIcon big_icon_;
+  platform::ScopedIcon small_icon_;
+  platform::ScopedCursor link_cursor_;
+  std::unique_ptr<platform::TaskbarButton> system_taskbar_;
+  platform::TaskbarProgress taskbar_state_ = platform::TaskbarProgress::kNone;
+  ULONGLONG taskbar_updated_ = 0;
   std::map<std::wstring, HWND, std::less<>> controls_;
   std::map<std::wstring, platform::PropertyBag, std::less<>> frame_descriptions_;
   HWND last_focus_ = nullptr;
@@ -133,6 +182,7 @@ class frmMain final : private SplitHost {
   bool timer1_enabled_ = false;
   bool job_running_ = false;
   bool close_requested_ = false;  // the window closes when the running job has returned
+  bool label7_aligned_ = false;   // Label7 has been right-aligned by a caption change
   SplitProgress progress_;
   platform::ThrottledPump* pump_ = nullptr;
 };

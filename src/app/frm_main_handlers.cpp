@@ -163,7 +163,9 @@ void frmMain::RunJob() {
   SetTimer1Enabled(false);
   ShowLineTotal();
   SetCommand2Caption(kStartCaption);
+  EndTaskbarProgress(JobEnd::kFailed);
   ShowMessage(failure, kErrorTitle, true);
+  ClearTaskbarProgress();
 }
 
 // Stop: the job sees the flag at its next pass; the caption goes back at once.
@@ -174,31 +176,39 @@ void frmMain::StopJob() {
 
 // ---- The job's actions on the window ----
 
-// Timer1 counts the seconds while the job runs.
+// Timer1 counts the seconds while the job runs; the taskbar button shows its progress.
 void frmMain::JobStarted() {
   SetTimer1Enabled(true);
+  BeginTaskbarProgress();
 }
 
-// Normal end: Timer1 off, caption back, the finishing message (not when closing).
+// Normal end: Timer1 off, caption back, the taskbar button cleared (flashing when in the
+// background), the finishing message (not when closing).
 void frmMain::JobFinished() {
   SetTimer1Enabled(false);
   ShowLineTotal();
   SetCommand2Caption(kStartCaption);
+  EndTaskbarProgress(JobEnd::kFinished);
   if (!close_requested_) ShowMessage(L"转换处理完成！", kNoticeTitle, false);
 }
 
-// A stop was seen: Timer1 off; the Stop click has set the caption back.
+// A stop was seen: Timer1 off, the taskbar button cleared; the Stop click has set the
+// caption back.
 void frmMain::JobStopped() {
   SetTimer1Enabled(false);
   ShowLineTotal();
+  EndTaskbarProgress(JobEnd::kStopped);
 }
 
-// The job ended with an error: shown as an error message naming the file.
+// The job ended with an error: the taskbar button in the error state while the error
+// message naming the file is shown.
 void frmMain::JobFailed(const SplitError& error) {
   SetTimer1Enabled(false);
   ShowLineTotal();
   SetCommand2Caption(kStartCaption);
+  EndTaskbarProgress(JobEnd::kFailed);
   ShowMessage(DescribeSplitError(error), kErrorTitle, true);
+  ClearTaskbarProgress();
 }
 
 // Label7: the lines written so far by the job (through its caption change).
@@ -266,6 +276,7 @@ void frmMain::Label7_Change() {
   const int left = frame_client.right - label_width - Pixels(60);
   SetWindowPos(label, nullptr, left, label_bounds.top, 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  label7_aligned_ = true;
   InvalidateRect(frame, nullptr, TRUE);
 }
 

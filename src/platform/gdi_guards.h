@@ -85,6 +85,25 @@ class ScopedGdiObject : NonCopyable {
   Handle handle_;
 };
 
+// An icon or cursor loaded as its own copy (not LR_SHARED): DestroyIcon / DestroyCursor.
+template <typename Handle, BOOL(WINAPI* Destroy)(Handle)>
+class ScopedUserImage : NonCopyable {
+ public:
+  explicit ScopedUserImage(Handle handle = nullptr) : handle_(handle) {}
+  ~ScopedUserImage() { reset(); }
+  Handle get() const { return handle_; }
+  // Takes `handle` and destroys the one held before.
+  void reset(Handle handle = nullptr) {
+    if (handle_) Destroy(handle_);
+    handle_ = handle;
+  }
+
+ private:
+  Handle handle_;
+};
+using ScopedIcon = ScopedUserImage<HICON, DestroyIcon>;
+using ScopedCursor = ScopedUserImage<HCURSOR, DestroyCursor>;
+
 // SelectObject, selected back on destruction.
 class ScopedSelectObject : NonCopyable {
  public:

@@ -21,12 +21,14 @@ class ThrottledPump {
   explicit ThrottledPump(HWND dialog_window, ULONGLONG interval_ms = 10)
       : dialog_window_(dialog_window), interval_ms_(interval_ms) {}
 
-  // Processes every pending message if the interval has passed since the last pass.
-  void Pump() {
+  // Processes every pending message if the interval has passed since the last pass;
+  // true when it did.
+  bool Pump() {
     const ULONGLONG now = GetTickCount64();
-    if (now - last_pass_ < interval_ms_) return;
+    if (now - last_pass_ < interval_ms_) return false;
     last_pass_ = now;
     PumpNow();
+    return true;
   }
 
   // Processes every pending message now.

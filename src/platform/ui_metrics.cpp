@@ -7,22 +7,50 @@ namespace tarnwick::platform {
 namespace {
 
 // Owns the shared font for the life of the program.
-class SharedFont {
+class SharedFont : NonCopyable {
  public:
-  SharedFont()
-      : font_(CreateFontW(-MulDiv(9, SystemDpi(), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                          GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                          DEFAULT_PITCH | FF_DONTCARE, L"宋体")) {}
+  SharedFont() : font_(CreateUiFont(SystemDpi())) {}
   ~SharedFont() {
     if (font_) DeleteObject(font_);
   }
-  SharedFont(const SharedFont&) = delete;
-  SharedFont& operator=(const SharedFont&) = delete;
   HFONT get() const { return font_; }
 
  private:
   HFONT font_;
 };
+
+// The per-monitor DPI functions of user32 (Windows 10 1607 and later), looked up once: the
+// program also runs on systems that lack them.
+struct DpiFunctions {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
+  using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+  GetDpiForWindowFn get_dpi_for_window = nullptr;
+  GetSystemMetricsForDpiFn get_system_metrics_for_dpi = nullptr;
+  AdjustWindowRectExForDpiFn adjust_window_rect_ex_for_dpi = nullptr;
+};
+
+// Casts a looked-up procedure to its known type.
+template <typename Fn>
+Fn Procedure(HMODULE module, const char* name) {
+  return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+                : nullptr;
+}
+
+const DpiFunctions& Dpi() {
+  static const DpiFunctions functions = [] {
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    DpiFunctions found;
+    found.get_dpi_for_window =
+        Procedure<DpiFunctions::GetDpiForWindowFn>(user32, "GetDpiForWindow");
+    found.get_system_metrics_for_dpi =
+        Procedure<DpiFunctions::GetSystemMetricsForDpiFn>(user32, "GetSystemMetricsForDpi");
+    found.adjust_window_rect_ex_for_dpi =
+        Procedure<DpiFunctions::AdjustWindowRectExForDpiFn>(user32, "AdjustWindowRectExForDpi");
+    return found;
+  }();
+  return functions;
+}
 
 }  // namespace
 
@@ -30,9 +58,41 @@ int SystemDpi() {
   static const int dpi = [] {
     ScopedGetDC screen(nullptr);
     const int value = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
-    return value > 0 ? value : 96;
+    return value > 0 ? value : kDefaultDpi;
   }();
   return dpi;
+}
+
+int WindowDpi(HWND hwnd) {
+  if (hwnd && Dpi().get_dpi_for_window) {
+    const UINT dpi = Dpi().get_dpi_for_window(hwnd);
+    if (dpi > 0) return static_cast<int>(dpi);
+  }
+  return SystemDpi();
+}
+
+int SystemMetricForDpi(int index, int dpi) {
+  if (Dpi().get_system_metrics_for_dpi && dpi > 0) {
+    return Dpi().get_system_metrics_for_dpi(index, static_cast<UINT>(dpi));
+  }
+  return MulDiv(GetSystemMetrics(index), dpi, SystemDpi());
+}
+
+RECT OuterRectForDpi(const RECT& client, DWORD style, DWORD ex_style, int dpi) {
+  RECT outer = client;
+  if (!Dpi().adjust_window_rect_ex_for_dpi ||
+      !Dpi().adjust_window_rect_ex_for_dpi(&outer, style, FALSE, ex_style,
+                                           static_cast<UINT>(dpi))) {
+    outer = client;
+    AdjustWindowRectEx(&outer, style, FALSE, ex_style);
+  }
+  return outer;
+}
+
+HFONT CreateUiFont(int dpi) {
+  return CreateFontW(-MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                     DEFAULT_PITCH | FF_DONTCARE, L"宋体");
 }
 
 HFONT DefaultUiFont() {
@@ -40,10 +100,10 @@ HFONT DefaultUiFont() {
   return font.get();
 }
 
-SIZE MeasureText(const wchar_t* text, int length) {
+SIZE MeasureText(const wchar_t* text, int length, HFONT font) {
   SIZE size{0, 0};
   ScopedGetDC screen(nullptr);
-  ScopedSelectObject select(screen, DefaultUiFont());
+  ScopedSelectObject select(screen, font ? font : DefaultUiFont());
   if (length > 0) GetTextExtentPoint32W(screen, text, length, &size);
   TEXTMETRICW metrics{};
   if (GetTextMetricsW(screen, &metrics)) size.cy = metrics.tmHeight;

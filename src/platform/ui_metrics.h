@@ -1,5 +1,6 @@
-// Layout units and the default font: twips (1/1440 inch) to pixels at the system's DPI,
-// and the 9-point default font of a Chinese system.
+// Layout units, DPI and the default font: twips (1/1440 inch) to pixels at a given DPI, the
+// DPI of a window (per monitor where the system knows it), system metrics at a DPI, and the
+// 9-point default font of a Chinese system.
 #pragma once
 
 #include <windows.h>
@@ -7,21 +8,36 @@
 namespace tarnwick::platform {
 
 inline constexpr int kTwipsPerInch = 1440;
+inline constexpr int kDefaultDpi = 96;
 
-// Dots per inch of the screen (96 on most systems).
+// Dots per inch of the screen at sign-in (96 on most systems).
 int SystemDpi();
+
+// Dots per inch of the monitor the window is on; the system DPI where the system has no
+// per-monitor DPI (before Windows 10 1607).
+int WindowDpi(HWND hwnd);
+
+// A system metric (SM_CXICON ...) at `dpi`; scaled from the system DPI's value where the
+// system cannot tell it for another DPI.
+int SystemMetricForDpi(int index, int dpi);
+
+// The outer rectangle of a window whose client area is `client`, at `dpi`.
+RECT OuterRectForDpi(const RECT& client, DWORD style, DWORD ex_style, int dpi);
 
 // Twips to pixels at `dpi`, rounded to the nearest pixel.
 inline int TwipsToPixels(int twips, int dpi) {
   return MulDiv(twips, dpi, kTwipsPerInch);
 }
 
-// The 9-point "宋体" (SimSun) font every control uses: created on first use, shared, and
-// released when the program exits. Never delete the handle.
+// A new 9-point "宋体" (SimSun) font for `dpi`; the caller deletes it.
+HFONT CreateUiFont(int dpi);
+
+// The default font at the system DPI: created on first use, shared, and released when the
+// program exits. Never delete the handle.
 HFONT DefaultUiFont();
 
-// Size of a one-line text in the default font, in pixels: its width, and the font's line
-// height (also for an empty text).
-SIZE MeasureText(const wchar_t* text, int length);
+// Size of a one-line text in `font` (the default font when null), in pixels: its width, and
+// the font's line height (also for an empty text).
+SIZE MeasureText(const wchar_t* text, int length, HFONT font = nullptr);
 
 }  // namespace tarnwick::platform

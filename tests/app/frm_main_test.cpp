@@ -600,12 +600,14 @@ TEST_F(MainWindowTest, LinkLabelShowsItsHandAndOpensTheHomePage) {
   ICONINFO info{};
   ASSERT_TRUE(GetIconInfo(GetCursor(), &info));
   EXPECT_FALSE(info.fIcon);
-  EXPECT_EQ(info.xHotspot, 12u);
-  EXPECT_EQ(info.yHotspot, 4u);
+  // A cursor of the DPI's size (32 pixels at 96 DPI), the hot spot at the fingertip.
+  const int size = platform::SystemMetricForDpi(SM_CXCURSOR, form_->Dpi());
+  EXPECT_EQ(static_cast<int>(info.xHotspot), 12 * size / 32);
+  EXPECT_EQ(static_cast<int>(info.yHotspot), 4 * size / 32);
   BITMAP mask{};
   GetObjectW(info.hbmMask, sizeof(mask), &mask);
-  EXPECT_EQ(mask.bmWidth, 32);
-  EXPECT_EQ(info.hbmColor ? mask.bmHeight : mask.bmHeight / 2, 32);
+  EXPECT_EQ(mask.bmWidth, size);
+  EXPECT_EQ(info.hbmColor ? mask.bmHeight : mask.bmHeight / 2, size);
   if (info.hbmColor) DeleteObject(info.hbmColor);
   DeleteObject(info.hbmMask);
 

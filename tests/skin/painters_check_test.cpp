@@ -30,18 +30,23 @@ class CheckPainterTest : public ::testing::Test {
   void SetUp() override {
     cx = GetSystemMetrics(SM_CXMENUCHECK);
     cy = GetSystemMetrics(SM_CYMENUCHECK);
+    // 20 pixels at 96 DPI: the box fits at every DPI.
+    HDC screen = GetDC(nullptr);
+    h = MulDiv(20, GetDeviceCaps(screen, LOGPIXELSY), 96);
+    ReleaseDC(nullptr, screen);
   }
 
   int cx = 0;
   int cy = 0;
+  int h = 20;  // height of the test controls
 };
 
 using CheckBoxTest = CheckPainterTest;
 using OptionButtonTest = CheckPainterTest;
 
 TEST_F(CheckBoxTest, FrameAndFillFollowStateAndEnabledFlag) {
-  TestWindow box(kCheckClass, BS_AUTOCHECKBOX, 10, 10, 120, 20, L"Check");
-  const int top = ExpectedHalf(20 - cy);
+  TestWindow box(kCheckClass, BS_AUTOCHECKBOX, 10, 10, 120, h, L"Check");
+  const int top = ExpectedHalf(h - cy);
   struct Case {
     bool enabled;
     int state;
@@ -76,8 +81,8 @@ TEST_F(CheckBoxTest, FrameAndFillFollowStateAndEnabledFlag) {
 }
 
 TEST_F(CheckBoxTest, GlyphsAreCentredWithTheirEnabledAndDisabledColours) {
-  TestWindow box(kCheckClass, BS_AUTO3STATE, 10, 10, 120, 20, L"Check");
-  const int top = ExpectedHalf(20 - cy);
+  TestWindow box(kCheckClass, BS_AUTO3STATE, 10, 10, 120, h, L"Check");
+  const int top = ExpectedHalf(h - cy);
   const int markX = ExpectedHalf(cx - 9);
   const int markY = ExpectedHalf(cy - 8);
   const int squareX = ExpectedHalf(cx - 7);
@@ -132,33 +137,33 @@ TEST_F(CheckBoxTest, BoxTopIsCentredByHalfWithTiesToEven) {
 
 TEST_F(CheckBoxTest, UnforcedSameStateDrawsOnceAndBoxStaysAtTheLeftEdge) {
   // Right-aligned own box: the skin box is still drawn at the left edge.
-  TestWindow box(kCheckClass, BS_AUTOCHECKBOX | BS_LEFTTEXT, 10, 10, 120, 20, L"Check");
-  const int top = ExpectedHalf(20 - cy);
+  TestWindow box(kCheckClass, BS_AUTOCHECKBOX | BS_LEFTTEXT, 10, 10, 120, h, L"Check");
+  const int top = ExpectedHalf(h - cy);
   EXPECT_EQ(modSkinner::PaintCheckBox(box, 1, true), 1);
   EXPECT_EQ(WindowPixel(box, 0, top), kFrameEnabled);
 
-  FillWindow(box, 0, 0, 120, 20, kMarker);
+  FillWindow(box, 0, 0, 120, h, kMarker);
   EXPECT_EQ(modSkinner::PaintCheckBox(box, 1, false), 0);
   EXPECT_EQ(WindowPixel(box, 0, top), kMarker);
   EXPECT_EQ(modSkinner::PaintCheckBox(box, 2, false), 1);
   EXPECT_EQ(WindowPixel(box, 0, top), kFramePressed);
   EXPECT_EQ(modSkinner::GetSkinProp(box, modSkinner::prop::OLDSTATE), 2);
 
-  FillWindow(box, 0, 0, 120, 20, kMarker);
+  FillWindow(box, 0, 0, 120, h, kMarker);
   EXPECT_EQ(modSkinner::PaintCheckBox(box, 2, true), 1);
   EXPECT_EQ(WindowPixel(box, 0, top), kFramePressed);
 }
 
 TEST_F(OptionButtonTest, CircleCellPerStateAndDisabledWhateverTheState) {
-  TestWindow option(kOptionClass, BS_AUTORADIOBUTTON, 10, 10, 120, 20, L"Option");
-  const int top = ExpectedHalf(20 - cy);
+  TestWindow option(kOptionClass, BS_AUTORADIOBUTTON, 10, 10, 120, h, L"Option");
+  const int top = ExpectedHalf(h - cy);
   // Rim pixel at column 3 of the top row (an unscaled corner piece) per cell.
   const COLORREF rim[] = {0xE7CFBC, 0xE7CFBC, 0xDDBCA4, 0xF3E7DD};
   for (bool enabled : {true, false}) {
     EnableWindow(option, enabled);
     for (int state = 0; state < 3; ++state) {
       Settle();
-      FillWindow(option, 0, 0, 120, 20, kMarker);
+      FillWindow(option, 0, 0, 120, h, kMarker);
       EXPECT_EQ(modSkinner::PaintOptionButton(option, state, true), 1);
       EXPECT_EQ(WindowPixel(option, 3, top), enabled ? rim[state] : rim[3]) << enabled << state;
       // The cut corner is transparent: what the window showed stays.
@@ -177,8 +182,8 @@ TEST_F(OptionButtonTest, CircleCellPerStateAndDisabledWhateverTheState) {
 }
 
 TEST_F(OptionButtonTest, DotWhenCheckedAndOnlyTheDotForStateThree) {
-  TestWindow option(kOptionClass, BS_AUTORADIOBUTTON, 10, 10, 120, 20, L"Option");
-  const int top = ExpectedHalf(20 - cy);
+  TestWindow option(kOptionClass, BS_AUTORADIOBUTTON, 10, 10, 120, h, L"Option");
+  const int top = ExpectedHalf(h - cy);
   const int dotX = ExpectedHalf(cx - 5);
   const int dotY = ExpectedHalf(2 * top + cy - 5);
   SendMessageW(option, BM_SETCHECK, BST_CHECKED, 0);
@@ -200,7 +205,7 @@ TEST_F(OptionButtonTest, DotWhenCheckedAndOnlyTheDotForStateThree) {
   // Enabled and asked for state 3: no circle is drawn, only the dot.
   EnableWindow(option, TRUE);
   Settle();
-  FillWindow(option, 0, 0, 120, 20, kMarker);
+  FillWindow(option, 0, 0, 120, h, kMarker);
   EXPECT_EQ(modSkinner::PaintOptionButton(option, 3, false), 1);
   const Pixels pixels = WindowPixels(option, 0, top, cx, cy);
   EXPECT_EQ(CountColour(pixels, kMarker), cx * cy - 21);  // the dot has 21 opaque pixels
@@ -208,7 +213,7 @@ TEST_F(OptionButtonTest, DotWhenCheckedAndOnlyTheDotForStateThree) {
 
   // An unchecked button gets no dot; the same state unforced draws nothing.
   SendMessageW(option, BM_SETCHECK, BST_UNCHECKED, 0);
-  FillWindow(option, 0, 0, 120, 20, kMarker);
+  FillWindow(option, 0, 0, 120, h, kMarker);
   EXPECT_EQ(modSkinner::PaintOptionButton(option, 3, false), 0);
   EXPECT_EQ(modSkinner::PaintOptionButton(option, 3, true), 1);
   EXPECT_EQ(CountColour(WindowPixels(option, 0, top, cx, cy), kMarker), cx * cy);
