@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/gdi_guards.h"
+#include "platform/ui_metrics.h"
 
 namespace modSkinner {
 
@@ -141,7 +142,7 @@ int FrameColorRect(HDC hdc, std::int32_t x, std::int32_t y, std::int32_t width, 
 }
 
 // Frame thickness on each side: half the difference between window and client size (less
-// any scroll bar), rounded half to even. Always returns 1.
+// any scroll bar, at the window's DPI), rounded half to even. Always returns 1.
 int GetFrameMetrics(HWND hwnd, std::int32_t& borderX, std::int32_t& borderY) {
   RECT window = {};
   RECT client = {};
@@ -152,8 +153,10 @@ int GetFrameMetrics(HWND hwnd, std::int32_t& borderX, std::int32_t& borderY) {
   std::int32_t dy =
       CheckedSub(CheckedSub(window.bottom, window.top), CheckedSub(client.bottom, client.top));
   LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_STYLE);
-  if ((style & WS_VSCROLL) != 0) dx = CheckedSub(dx, GetSystemMetrics(SM_CXVSCROLL));
-  if ((style & WS_HSCROLL) != 0) dy = CheckedSub(dy, GetSystemMetrics(SM_CYHSCROLL));
+  if ((style & WS_VSCROLL) != 0)
+    dx = CheckedSub(dx, tarnwick::platform::SystemMetricForWindow(hwnd, SM_CXVSCROLL));
+  if ((style & WS_HSCROLL) != 0)
+    dy = CheckedSub(dy, tarnwick::platform::SystemMetricForWindow(hwnd, SM_CYHSCROLL));
   borderX = Half(dx);
   borderY = Half(dy);
   return 1;

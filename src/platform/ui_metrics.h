@@ -21,6 +21,12 @@ int WindowDpi(HWND hwnd);
 // system cannot tell it for another DPI.
 int SystemMetricForDpi(int index, int dpi);
 
+// A system metric at the DPI of the window's monitor: the sizes of the scroll bars, check
+// boxes ... that the system's controls in that window use.
+inline int SystemMetricForWindow(HWND hwnd, int index) {
+  return SystemMetricForDpi(index, WindowDpi(hwnd));
+}
+
 // The outer rectangle of a window whose client area is `client`, at `dpi`.
 RECT OuterRectForDpi(const RECT& client, DWORD style, DWORD ex_style, int dpi);
 

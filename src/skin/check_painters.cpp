@@ -5,6 +5,7 @@
 #include "graphics/primitives.h"
 #include "graphics/surfaces.h"
 #include "platform/gdi_guards.h"
+#include "platform/ui_metrics.h"
 #include "skin/skin_engine.h"
 
 namespace modSkinner {
@@ -67,8 +68,8 @@ void BlitGlyphCentred(HDC target, std::int32_t x, std::int32_t y, std::int32_t c
 int PaintCheckBox(HWND hwnd, std::int32_t state, bool force) {
   if (!TakeState(hwnd, state, force)) return 0;
 
-  const std::int32_t cx = GetSystemMetrics(SM_CXMENUCHECK);
-  const std::int32_t cy = GetSystemMetrics(SM_CYMENUCHECK);
+  const std::int32_t cx = tarnwick::platform::SystemMetricForWindow(hwnd, SM_CXMENUCHECK);
+  const std::int32_t cy = tarnwick::platform::SystemMetricForWindow(hwnd, SM_CYMENUCHECK);
   WindowBounds bounds;
   GetWindowBounds(hwnd, bounds);
   const LRESULT check = SendMessageW(hwnd, BM_GETCHECK, 0, 0);
@@ -106,8 +107,8 @@ int PaintOptionButton(HWND hwnd, std::int32_t state, bool force) {
 
   WindowBounds bounds;
   GetWindowBounds(hwnd, bounds);
-  const std::int32_t cx = GetSystemMetrics(SM_CXMENUCHECK);
-  const std::int32_t cy = GetSystemMetrics(SM_CYMENUCHECK);
+  const std::int32_t cx = tarnwick::platform::SystemMetricForWindow(hwnd, SM_CXMENUCHECK);
+  const std::int32_t cy = tarnwick::platform::SystemMetricForWindow(hwnd, SM_CYMENUCHECK);
   const std::int32_t top = Half(CheckedSub(bounds.Height, cy));
   const LRESULT check = SendMessageW(hwnd, BM_GETCHECK, 0, 0);
   const bool enabled = IsWindowEnabled(hwnd) != FALSE;

@@ -11,6 +11,7 @@
 #include "graphics/primitives.h"
 #include "graphics/surfaces.h"
 #include "platform/gdi_guards.h"
+#include "platform/ui_metrics.h"
 #include "skin/skin_engine.h"
 
 namespace modSkinner {
@@ -61,7 +62,8 @@ void PaintComboBox(HWND hwnd, HDC hdc, std::int32_t& state, bool force) {
 
   WindowBounds bounds;
   GetWindowBounds(hwnd, bounds);
-  const std::int32_t width = CheckedAdd(GetSystemMetrics(SM_CXVSCROLL), 1);
+  const std::int32_t width =
+      CheckedAdd(tarnwick::platform::SystemMetricForWindow(hwnd, SM_CXVSCROLL), 1);
   const std::int32_t height = CheckedSub(bounds.Height, 2);
   const SkinImages& images = Engine().Images;
 

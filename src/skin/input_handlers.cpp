@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "graphics/primitives.h"
+#include "platform/ui_metrics.h"
 #include "skin/pass_on.h"
 #include "skin/skin_engine.h"
 
@@ -41,7 +42,7 @@ bool CursorIsOver(HWND hwnd) {
 bool InDropButtonZone(HWND hwnd, POINT point) {
   WindowBounds bounds;
   GetWindowBounds(hwnd, bounds);
-  const std::int32_t scrollWidth = GetSystemMetrics(SM_CXVSCROLL);
+  const std::int32_t scrollWidth = tarnwick::platform::SystemMetricForWindow(hwnd, SM_CXVSCROLL);
   const LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_STYLE);
   if (style & 1) return true;
   const std::int32_t right = CheckedSub(bounds.Width, 2);

@@ -194,6 +194,26 @@ TEST_F(MainWindowDpiTest, TheWindowIsAwareOfEachMonitorsDpi) {
   EXPECT_EQ(client.bottom, platform::TwipsToPixels(kClientHeightTwips, form_->Dpi()));
 }
 
+TEST(WindowMetrics, AreThoseOfTheWindowsDpi) {
+  // A window made in a DPI-unaware context has 96 DPI whatever the screen's; the skin's
+  // metrics of such a window (scroll bar, check box) are those of 96 DPI.
+  using SetContextFn = DPI_AWARENESS_CONTEXT(WINAPI*)(DPI_AWARENESS_CONTEXT);
+  auto set_context = reinterpret_cast<SetContextFn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetThreadDpiAwarenessContext")));
+  ASSERT_NE(set_context, nullptr);
+  const DPI_AWARENESS_CONTEXT previous = set_context(DPI_AWARENESS_CONTEXT_UNAWARE);
+  HWND unaware = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                 nullptr, nullptr);
+  set_context(previous);
+  ASSERT_NE(unaware, nullptr);
+  EXPECT_EQ(platform::WindowDpi(unaware), 96);
+  for (int metric : {SM_CXVSCROLL, SM_CYHSCROLL, SM_CXMENUCHECK}) {
+    EXPECT_EQ(platform::SystemMetricForWindow(unaware, metric),
+              platform::SystemMetricForDpi(metric, 96));
+  }
+  DestroyWindow(unaware);
+}
+
 TEST_F(MainWindowDpiTest, LayoutFontFacesIconsAndCursorAreThoseOfTheScreensDpi) {
   // The test runs at the DPI its runner asked for (scripts/wine-run), 96 otherwise.
   const char* asked = std::getenv("TARNWICK_WINE_DPI");
