@@ -237,7 +237,9 @@ TEST_F(MainWindowDpiTest, ADpiChangeRemakesEverythingForTheNewDpiAndLeavesNoGdiO
     ExpectLaidOutFor(start);
     EXPECT_EQ(GdiObjects(), before);
     // Wine counts no GDI objects: what was made for the other DPI is checked one by one.
-    if (made.font != platform::DefaultUiFont()) EXPECT_EQ(GetObjectType(made.font), 0u);
+    if (made.font != platform::DefaultUiFont()) {
+      EXPECT_EQ(GetObjectType(made.font), 0u);
+    }
     for (HGDIOBJ face : made.faces) EXPECT_EQ(GetObjectType(face), 0u);
     ICONINFO info{};
     for (HICON image : {made.big_icon, made.small_icon, made.cursor}) {

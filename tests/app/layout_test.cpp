@@ -276,11 +276,11 @@ TEST_F(MainWindowLayoutTest, ControlsShareTheNinePointChineseDefaultFont) {
   EXPECT_EQ(font, platform::DefaultUiFont());  // created once
   LOGFONTW logfont{};
   ASSERT_TRUE(GetObjectW(font, sizeof(logfont), &logfont));
-  EXPECT_EQ(logfont.lfHeight, -12);
+  EXPECT_EQ(logfont.lfHeight, -MulDiv(9, dpi_, 72));  // 9 points: 12 pixels at 96 DPI
   EXPECT_EQ(logfont.lfCharSet, GB2312_CHARSET);
   EXPECT_STREQ(logfont.lfFaceName, L"宋体");
-  // Chinese characters have 12-pixel cells; an empty caption keeps the line height.
-  EXPECT_EQ(platform::MeasureText(L"选择目录", 4).cx, 48);
+  // Chinese characters have 12-pixel cells at 96 DPI; an empty caption keeps the line height.
+  EXPECT_EQ(platform::MeasureText(L"选择目录", 4).cx, 4 * MulDiv(12, dpi_, 96));
   EXPECT_EQ(platform::MeasureText(L"", 0).cx, 0);
   EXPECT_GT(platform::MeasureText(L"", 0).cy, 0);
 }
