@@ -32,23 +32,25 @@ std::string HelpText() {
          "2.txt, ... of N lines each. A line ends at CR or\n"
          "CR LF; spaces at both ends of a line are removed, blank lines are dropped, every\n"
          "line is written with CR LF, and files that exist already are appended to. A new\n"
-         "file is started after every N lines, so the last file may be empty.\n"
+         "file is started after every N lines, so the last file may be empty. SOURCE and\n"
+         "DIR are taken as given, spaces included.\n"
          "\n"
-         "  -l N        lines per file, a whole number from 1 to 2147483647 (default 1000)\n"
-         "  -q          no progress line (it is shown only when stderr is a terminal)\n"
-         "  --encoding E  the text encoding of SOURCE: auto (default), ansi, utf-16le,\n"
-         "              utf-16be or utf-8. auto goes by the byte-order mark at the start\n"
-         "              (FF FE, FE FF, EF BB BF) and takes a file without one as bytes of\n"
-         "              the ANSI code page, never converted. UTF-16 is split by its 16-bit\n"
-         "              units. A forced encoding is used whatever the first bytes are; its\n"
-         "              own mark at the start still counts as the mark. The mark is not\n"
-         "              part of the first line, and every file created or found empty\n"
-         "              starts with it; an existing file of another encoding is refused.\n"
-         "  --help      show this help and exit\n"
-         "  --version   show the version and exit\n"
+         "  -l, --lines=N  lines per file, a whole number from 1 to 2147483647 (default 1000)\n"
+         "  -q, --quiet    no progress line (it is shown only when stderr is a terminal)\n"
+         "      --encoding=E  the text encoding of SOURCE: auto (default), ansi, utf-16le,\n"
+         "                 utf-16be or utf-8. auto goes by the byte-order mark at the start\n"
+         "                 (FF FE, FE FF, EF BB BF) and takes a file without one as bytes of\n"
+         "                 the ANSI code page, never converted. UTF-16 is split by its 16-bit\n"
+         "                 units. A forced encoding is used whatever the first bytes are; its\n"
+         "                 own mark at the start still counts as the mark. The mark is not\n"
+         "                 part of the first line, and every file created or found empty\n"
+         "                 starts with it; an existing file of another encoding is refused.\n"
+         "      --help     show this help and exit\n"
+         "      --version  show the version and exit\n"
          "\n"
-         "Exit status: 0 done, 1 error, 2 usage error, 130 stopped by Ctrl-C (the files\n"
-         "written so far are kept).\n";
+         "Exit status: 0 done, 1 error, 2 usage error; 128 + the signal's number when\n"
+         "stopped: 130 Ctrl-C, 143 SIGTERM (log-off, shut-down), 129 SIGHUP (terminal or\n"
+         "console closed). The files written so far are kept, each ending with a whole line.\n";
 }
 
 // A whole number from 1 to 2147483647 written in decimal digits only, or nothing.
@@ -160,6 +162,7 @@ class CliHost final : public SplitHost {
         progress_(progress) {}
 
   std::string SourcePath() override { return source_; }
+  bool TrimsPaths() override { return false; }  // SOURCE and DIR are taken as given
   std::string OutputFolder() override { return folder_; }
   double LinesPerFile() override {
     if (progress_ != nullptr) progress_->Poll();  // with -l 1 this comes with every line
@@ -191,6 +194,28 @@ int UsageError(Console& console, const std::string& problem) {
               "Try 'tarnwick-split --help' for more information.\n");
   return kExitUsage;
 }
+
+// Reads the value of -l or --lines into `lines`; false after reporting a usage error.
+bool TakeLineCount(Console& console, const std::string& value, std::int32_t& lines) {
+  const std::optional<std::int32_t> parsed = ParseLineCount(value);
+  if (!parsed) {
+    UsageError(console,
+               "invalid number of lines '" + value + "' (a whole number from 1 to 2147483647)");
+    return false;
+  }
+  lines = *parsed;
+  return true;
+}
+
+// Lets a console handler that waits for the job's files go on, whatever way the command
+// line ends.
+class FilesClosedNotice {
+ public:
+  FilesClosedNotice() = default;
+  FilesClosedNotice(const FilesClosedNotice&) = delete;
+  FilesClosedNotice& operator=(const FilesClosedNotice&) = delete;
+  ~FilesClosedNotice() { NotifyFilesClosed(); }
+};
 
 }  // namespace
 
@@ -226,6 +251,7 @@ std::string DescribeError(const SplitError& error) {
 }
 
 int RunCommandLine(const std::vector<std::string>& args, Console& console, FileSystem& files) {
+  const FilesClosedNotice notice;
   std::int32_t lines = kDefaultLines;
   SourceEncoding encoding = SourceEncoding::kAuto;
   bool quiet = false;
@@ -258,6 +284,18 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileS
             console, "unknown encoding '" + value + "' (auto, ansi, utf-16le, utf-16be or utf-8)");
       }
       encoding = *parsed;
+    } else if (arg == "--quiet") {
+      quiet = true;
+    } else if (arg == "--lines" || arg.starts_with("--lines=")) {
+      std::string value;
+      if (arg.size() > 7) {
+        value = arg.substr(8);
+      } else if (i + 1 < args.size()) {
+        value = args[++i];
+      } else {
+        return UsageError(console, "option --lines needs a number of lines");
+      }
+      if (!TakeLineCount(console, value, lines)) return kExitUsage;
     } else if (arg[1] == '-') {
       return UsageError(console, "unknown option '" + arg + "'");
     } else {
@@ -274,12 +312,7 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileS
           } else {
             return UsageError(console, "option -l needs a number of lines");
           }
-          const std::optional<std::int32_t> parsed = ParseLineCount(value);
-          if (!parsed) {
-            return UsageError(console, "invalid number of lines '" + value +
-                                           "' (a whole number from 1 to 2147483647)");
-          }
-          lines = *parsed;
+          if (!TakeLineCount(console, value, lines)) return kExitUsage;
           break;
         } else {
           return UsageError(console, "unknown option '-" + std::string(1, arg[k]) + "'");
@@ -312,7 +345,7 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileS
     case SplitOutcome::kFinished:
       return kExitSuccess;
     case SplitOutcome::kStopped:
-      return kExitInterrupted;
+      return 128 + InterruptSignal();
     case SplitOutcome::kFailed:
       break;
   }

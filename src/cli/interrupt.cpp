@@ -1,4 +1,4 @@
-// Ctrl-C handling: a lock-free flag set from the signal or console-control handler.
+// Stop requests: a lock-free flag set from the signal or console-control handler.
 #include "cli/interrupt.h"
 
 #include <atomic>
@@ -13,33 +13,73 @@ namespace tarnwick::cli {
 namespace {
 
 std::atomic<bool> interrupted{false};
+std::atomic<int> stop_signal{kSignalInterrupt};
 static_assert(std::atomic<bool>::is_always_lock_free, "the flag is set from a signal handler");
+static_assert(std::atomic<int>::is_always_lock_free, "the signal is set from a signal handler");
+
+// Records the first request only: the exit status names the signal that stopped the job.
+void Request(int signal) {
+  if (!interrupted.exchange(true)) stop_signal.store(signal);
+}
 
 #ifdef _WIN32
-// Runs on a thread of its own: the first Ctrl-C or Ctrl-Break is ours, a later one is left
-// to the default handler, which ends the process.
+// Set when the job's files are closed; a close, log-off or shut-down handler waits for it.
+HANDLE FilesClosedEvent() {
+  static const HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  return event;
+}
+
+// How long a handler may wait for the files: Windows ends a process about five seconds
+// after the close event, and log-off and shut-down allow no more by default.
+constexpr DWORD kConsoleEndWaitMs = 4500;
+
 BOOL WINAPI OnConsoleControl(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-  return interrupted.exchange(true) ? FALSE : TRUE;
+  return HandleConsoleEvent(event, kConsoleEndWaitMs);
 }
 #else
-// The handler is reset to the default by the system once it has run (SA_RESETHAND).
-void OnSigint(int) {
-  interrupted.store(true);
+// SIGINT's handler is reset to the default by the system once it has run (SA_RESETHAND),
+// so a second Ctrl-C ends the program at once.
+void OnSignal(int signal) {
+  Request(signal == SIGHUP    ? kSignalHangUp
+          : signal == SIGTERM ? kSignalTerminate
+                              : kSignalInterrupt);
 }
 #endif
 
 }  // namespace
 
+#ifdef _WIN32
+int HandleConsoleEvent(unsigned long event, unsigned long wait_ms) {
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+      // The first is ours, a later one is left to the default handler, which ends the process.
+      if (interrupted.load()) return FALSE;
+      Request(kSignalInterrupt);
+      return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      // The system ends the process as soon as this returns: wait for the files first.
+      Request(event == CTRL_CLOSE_EVENT ? kSignalHangUp : kSignalTerminate);
+      WaitForSingleObject(FilesClosedEvent(), wait_ms);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+#endif
+
 void InstallInterruptHandler() {
 #ifdef _WIN32
+  FilesClosedEvent();  // made now, not first inside a handler
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 #else
   struct sigaction action {};
-  action.sa_handler = OnSigint;
+  action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESETHAND | SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 #endif
 }
 
@@ -51,12 +91,26 @@ const std::atomic<bool>& InterruptFlag() {
   return interrupted;
 }
 
-void RequestInterrupt() {
-  interrupted.store(true);
+int InterruptSignal() {
+  return stop_signal.load();
+}
+
+void RequestInterrupt(int signal) {
+  Request(signal);
 }
 
 void ClearInterrupt() {
   interrupted.store(false);
+  stop_signal.store(kSignalInterrupt);
+#ifdef _WIN32
+  ResetEvent(FilesClosedEvent());
+#endif
+}
+
+void NotifyFilesClosed() {
+#ifdef _WIN32
+  SetEvent(FilesClosedEvent());
+#endif
 }
 
 }  // namespace tarnwick::cli

@@ -11,6 +11,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "cli/console_text.h"
+#include "platform/dll_search.h"
 #include "platform/win32_file_system.h"
 #else
 #include <unistd.h>
@@ -19,24 +21,14 @@
 namespace {
 
 #ifdef _WIN32
-// Writes UTF-8 text to a standard handle: as UTF-16 on a console, as bytes otherwise.
-void WriteTo(DWORD which, std::string_view text) {
-  const HANDLE handle = GetStdHandle(which);
-  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty()) return;
-  DWORD mode = 0;
-  DWORD written = 0;
-  std::wstring wide;
-  if (GetConsoleMode(handle, &mode) && tarnwick::Utf8ToWide(text, wide)) {
-    WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-  } else {
-    WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  }
-}
-
 class SystemConsole final : public tarnwick::cli::Console {
  public:
-  void Out(std::string_view text) override { WriteTo(STD_OUTPUT_HANDLE, text); }
-  void Err(std::string_view text) override { WriteTo(STD_ERROR_HANDLE, text); }
+  void Out(std::string_view text) override {
+    tarnwick::cli::WriteStandardText(STD_OUTPUT_HANDLE, text);
+  }
+  void Err(std::string_view text) override {
+    tarnwick::cli::WriteStandardText(STD_ERROR_HANDLE, text);
+  }
   bool ErrIsTerminal() override {
     DWORD mode = 0;
     return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
@@ -66,6 +58,8 @@ class SystemConsole final : public tarnwick::cli::Console {
 
 int main([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
 #ifdef _WIN32
+  // DLLs loaded from now on come from the system folder only, never from beside the program.
+  tarnwick::platform::RestrictDllSearchToSystem();
   const std::vector<std::string> args = Arguments();
 #else
   const std::vector<std::string> args(argv + 1, argv + argc);

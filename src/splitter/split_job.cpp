@@ -295,7 +295,8 @@ SplitOutcome SplitRun::Run() {
   host_.SetJobControl(this);
   host_.JobStarted();
   fixed_stop_ = host_.FixedSettingsStopFlag();
-  source_path_ = std::string(TrimSpaces(host_.SourcePath()));
+  source_path_ = host_.SourcePath();
+  if (host_.TrimsPaths()) source_path_ = std::string(TrimSpaces(source_path_));
   std::string reason;
   source_ = files_.OpenRead(source_path_, reason);
   if (!source_) return Fail(SplitErrorKind::kSourceOpen, source_path_, std::move(reason));
@@ -624,7 +625,8 @@ LineResult SplitRun::CopyLine() {
 // file itself is opened when first written to. False when the number would pass the
 // limit (the error has been reported).
 bool SplitRun::BeginNextOutput() {
-  std::string path(TrimSpaces(host_.OutputFolder()));
+  std::string path = host_.OutputFolder();
+  if (host_.TrimsPaths()) path = std::string(TrimSpaces(path));
   const std::int64_t number = static_cast<std::int64_t>(file_number_) + 1;
   char digits[24];
   const auto rendered = std::to_chars(digits, digits + sizeof(digits), number);

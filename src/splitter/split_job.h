@@ -124,6 +124,10 @@ class SplitHost {
   // Called with the job's control when the job starts (before JobStarted) and with null
   // before its Job* action at the end.
   virtual void SetJobControl(SplitJobControl* /*control*/) {}
+
+  // Whether the job removes the spaces at both ends of SourcePath and OutputFolder (the
+  // window's rule). A host that takes paths as given (the command line) says false.
+  virtual bool TrimsPaths() { return true; }
 };
 
 // Live counters of a running job, readable by the host from inside PumpMessages.

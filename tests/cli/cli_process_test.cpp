@@ -1,5 +1,6 @@
 // The real tarnwick-split process (POSIX): a Ctrl-C (SIGINT) while it waits for more of
 // its source stops it like the Stop button: exit 130, files closed, what was written kept.
+// SIGTERM and SIGHUP in the middle of a job do the same, each file ending with a whole line.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -8,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -64,5 +67,81 @@ TEST(TarnwickSplitProcess, SigintStopsLikeTheStopButton) {
   EXPECT_FALSE(fs::exists(root / "out" / "3.txt"));
   fs::remove_all(root);
 }
+
+// The source stream: "line 1\r\n", "line 2\r\n", ... without end.
+std::string Lines(std::int64_t first, std::int64_t count) {
+  std::string text;
+  for (std::int64_t i = first; i < first + count; ++i) text += "line " + std::to_string(i) + "\r\n";
+  return text;
+}
+
+class StopSignalTest : public ::testing::TestWithParam<int> {};
+
+// The tool is busy with a source that never ends (a pipe that keeps getting lines); the
+// signal comes in the middle of the job, while output buffers are being written.
+TEST_P(StopSignalTest, StopsLikeCtrlCWithWholeLinesInEveryFile) {
+  const int signal_number = GetParam();
+  std::random_device seed;
+  const fs::path root = fs::temp_directory_path() / ("tarnwick-sig-" + std::to_string(seed()));
+  fs::create_directories(root / "out");
+  const fs::path fifo = root / "source";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    execl(TARNWICK_SPLIT_PATH, "tarnwick-split", "-q", "-l", "30000", fifo.c_str(),
+          (root / "out").c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  signal(SIGPIPE, SIG_IGN);
+  const int source = open(fifo.c_str(), O_WRONLY);
+  ASSERT_GE(source, 0);
+  // Writes in pieces that end inside a line, until the tool has gone.
+  std::atomic<bool> writing{true};
+  std::thread writer([&] {
+    std::int64_t next = 1;
+    std::string pending;
+    while (writing) {
+      pending += Lines(next, 5000);
+      next += 5000;
+      const std::size_t piece = pending.size() - 7;
+      if (write(source, pending.data(), piece) < 0) return;
+      pending.erase(0, piece);
+    }
+  });
+  // Signalled once the output has started and a few files are done.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!fs::exists(root / "out" / "4.txt") && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_EQ(kill(child, signal_number), 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  writing = false;
+  close(source);
+  writer.join();
+  EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  if (WIFEXITED(status)) EXPECT_EQ(WEXITSTATUS(status), 128 + signal_number);
+
+  // Every file holds whole lines, the full ones 30000 each, all in order from line 1.
+  std::int64_t next = 1;
+  for (int number = 1; fs::exists(root / "out" / (std::to_string(number) + ".txt")); ++number) {
+    const std::string text = ReadFile(root / "out" / (std::to_string(number) + ".txt"));
+    const std::int64_t count =
+        static_cast<std::int64_t>(std::count(text.begin(), text.end(), '\n'));
+    EXPECT_EQ(text, Lines(next, count)) << number << ".txt";
+    if (fs::exists(root / "out" / (std::to_string(number + 1) + ".txt"))) {
+      EXPECT_EQ(count, 30000) << number << ".txt";
+    }
+    next += count;
+  }
+  EXPECT_GT(next, 3 * 30000);
+  fs::remove_all(root);
+}
+
+INSTANTIATE_TEST_SUITE_P(TarnwickSplitProcess, StopSignalTest, ::testing::Values(SIGTERM, SIGHUP),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return info.param == SIGTERM ? "Sigterm" : "Sighup";
+                         });
 
 }  // namespace

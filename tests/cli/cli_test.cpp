@@ -3,10 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "cli/console_text.h"
+#endif
 
 #include "../splitter/memory_file_system.h"
 #include "cli/interrupt.h"
@@ -66,6 +75,19 @@ TEST_F(CommandLineTest, SplitsWithTheGivenLinesPerFile) {
     EXPECT_EQ(files.files[Out(3)], "") << args[0];
   }
 
+  // The long options of GNU tools.
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--lines=2", "in.txt", "out"},
+        std::vector<std::string>{"--lines", "2", "--quiet", "in.txt", "out"},
+        std::vector<std::string>{"in.txt", "--quiet", "out", "--lines=0002"}}) {
+    MemoryFileSystem fresh;
+    fresh.files["in.txt"] = files.files["in.txt"];
+    files = fresh;
+    EXPECT_EQ(Run(args), kExitSuccess) << args[0];
+    EXPECT_EQ(files.files[Out(1)], "a\r\nb\r\n") << args[0];
+    EXPECT_EQ(files.files[Out(3)], "") << args[0];
+  }
+
   // The default is 1000 lines per file.
   MemoryFileSystem fresh;
   fresh.files["in.txt"] = files.files["in.txt"];
@@ -78,6 +100,11 @@ TEST_F(CommandLineTest, SplitsWithTheGivenLinesPerFile) {
 TEST_F(CommandLineTest, UsageErrorsExitWithTwoAndTouchNothing) {
   const std::vector<std::vector<std::string>> cases = {
       {},
+      {"--lines", "in.txt", "out"},  // "in.txt" is no number
+      {"--lines=", "in.txt", "out"},
+      {"--lines=0", "in.txt", "out"},
+      {"in.txt", "out", "--lines"},
+      {"--quiet=yes", "in.txt", "out"},
       {"in.txt"},
       {"in.txt", "out", "more"},
       {"-l"},
@@ -90,7 +117,7 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwoAndTouchNothing) {
       {"-l", "2147483648", "in.txt", "out"},
       {"-l", "99999999999999999999", "in.txt", "out"},
       {"-x", "in.txt", "out"},
-      {"--lines=5", "in.txt", "out"},
+      {"--line=5", "in.txt", "out"},
       {"--encoding", "utf-16", "in.txt", "out"},
       {"--encoding=", "in.txt", "out"},
       {"in.txt", "out", "--encoding"},
@@ -187,6 +214,17 @@ TEST_F(CommandLineTest, AnErrorThrownInsideTheJobIsReportedNotACrash) {
   EXPECT_EQ(console.err, "tarnwick-split: out of memory\n");
 }
 
+TEST_F(CommandLineTest, SourceAndFolderAreTakenAsGivenSpacesIncluded) {
+  files.files[" a.txt "] = "x\r\n";
+  EXPECT_EQ(Run({" a.txt ", " out"}), kExitSuccess) << console.err;
+  const std::string first = " out" + std::string(1, kPathSeparator) + "1.txt";
+  EXPECT_EQ(files.files[first], "x\r\n");
+  EXPECT_EQ(files.appended, std::vector<std::string>{first});
+  // Without the spaces the names are other files.
+  EXPECT_EQ(Run({"a.txt", "out"}), kExitFailure);
+  EXPECT_EQ(console.err, "tarnwick-split: cannot open 'a.txt': No such file or directory\n");
+}
+
 TEST_F(CommandLineTest, CtrlCStopsLikeTheStopButton) {
   RequestInterrupt();
   EXPECT_EQ(Run({"in.txt", "out"}), kExitInterrupted);
@@ -198,6 +236,115 @@ TEST_F(CommandLineTest, CtrlCStopsLikeTheStopButton) {
   files.files["in.txt"] = "";
   EXPECT_EQ(Run({"in.txt", "out"}), kExitSuccess);
 }
+
+TEST_F(CommandLineTest, OtherStopSignalsGiveTheirOwnExitStatus) {
+  files.files["in.txt"] = "a\r\n";
+  RequestInterrupt(kSignalTerminate);
+  RequestInterrupt(kSignalHangUp);  // the first request names the stop
+  EXPECT_EQ(Run({"in.txt", "out"}), 128 + 15);
+  EXPECT_EQ(files.open_files, 0);
+  ClearInterrupt();
+  RequestInterrupt(kSignalHangUp);
+  EXPECT_EQ(Run({"in.txt", "out"}), 128 + 1);
+  EXPECT_EQ(files.files[Out(1)], "");
+  EXPECT_EQ(console.err, "");
+}
+
+#ifdef _WIN32
+// A source that keeps delivering lines slowly until the job stops reading it.
+class EndlessFileSystem : public FileSystem {
+ public:
+  std::atomic<int> reads{0};
+  std::atomic<int> open_outputs{0};
+  std::string written;  // what reached the output files, read after the job
+
+  std::unique_ptr<InputFile> OpenRead(const std::string&, std::string&) override {
+    return std::make_unique<Input>(*this);
+  }
+  std::unique_ptr<OutputFile> OpenAppend(const std::string&, std::string&) override {
+    return std::make_unique<Output>(*this);
+  }
+
+ private:
+  class Input : public InputFile {
+   public:
+    explicit Input(EndlessFileSystem& owner) : owner_(owner) {}
+    std::int64_t Read(char* buffer, std::size_t capacity, std::string&) override {
+      Sleep(2);
+      // Blocks that end inside a line, so that a line is pending at every moment.
+      static constexpr char kPiece[] = "one line of the source\r\nanother li";
+      const std::size_t size = std::min(capacity, sizeof(kPiece) - 1);
+      std::copy(kPiece, kPiece + size, buffer);
+      ++owner_.reads;
+      return static_cast<std::int64_t>(size);
+    }
+    FileIdentity Identity() const override { return {1, 0, 1}; }
+
+   private:
+    EndlessFileSystem& owner_;
+  };
+  class Output : public OutputFile {
+   public:
+    explicit Output(EndlessFileSystem& owner) : owner_(owner) { ++owner_.open_outputs; }
+    ~Output() override { Close(ignored_); }
+    bool Write(const char* data, std::size_t size, std::string&) override {
+      owner_.written.append(data, size);
+      return true;
+    }
+    bool Close(std::string&) override {
+      if (open_) --owner_.open_outputs;
+      open_ = false;
+      return true;
+    }
+    FileIdentity Identity() const override { return {1, 0, 2}; }
+
+   private:
+    EndlessFileSystem& owner_;
+    bool open_ = true;
+    std::string ignored_;
+  };
+};
+
+// Windows ends the process when the handler of a close, log-off or shut-down event
+// returns: the handler returns only once the job has stopped and closed its files.
+TEST_F(CommandLineTest, ConsoleCloseWaitsUntilTheFilesAreClosed) {
+  for (const unsigned long event : {CTRL_CLOSE_EVENT, CTRL_LOGOFF_EVENT, CTRL_SHUTDOWN_EVENT}) {
+    ClearInterrupt();
+    EndlessFileSystem endless;
+    int status = -1;
+    std::thread job([&] {
+      status = RunCommandLine({"-q", "-l", "7", "in", "out"}, console, endless);
+    });
+    while (endless.reads < 20) Sleep(1);
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_TRUE(HandleConsoleEvent(event, 10000));
+    EXPECT_LT(GetTickCount64() - start, 2000u);
+    EXPECT_EQ(endless.open_outputs, 0) << event;  // closed before the handler returned
+    job.join();
+    EXPECT_EQ(status, event == CTRL_CLOSE_EVENT ? 129 : 143);
+    ASSERT_FALSE(endless.written.empty());
+    EXPECT_EQ(endless.written.substr(endless.written.size() - 2), "\r\n");
+    EXPECT_EQ(endless.written.find("another li\r\n"), std::string::npos);  // no line cut
+  }
+
+  // Ctrl-C and Ctrl-Break only ask for the stop; the second is left to the system.
+  ClearInterrupt();
+  EXPECT_TRUE(HandleConsoleEvent(CTRL_C_EVENT, 0));
+  EXPECT_EQ(InterruptSignal(), kSignalInterrupt);
+  EXPECT_FALSE(HandleConsoleEvent(CTRL_BREAK_EVENT, 0));
+}
+
+// Redirected output is in the console's (or the ANSI) code page, with '?' for what the
+// code page cannot show; never UTF-8 bytes that a Chinese console would garble.
+TEST(ConsoleText, RedirectedTextInTheCodePage) {
+  EXPECT_EQ(EncodeForCodePage("cannot open '中文.txt'", 936), "cannot open '\xd6\xd0\xce\xc4.txt'");
+  EXPECT_EQ(EncodeForCodePage("雪\xe2\x98\x83", 936), "\xd1\xa9?");         // no snowman in GBK
+  EXPECT_EQ(EncodeForCodePage("caf\xc3\xa9 \xc5\x82", 1252), "caf\xe9 ?");  // no look-alike 'l'
+  EXPECT_EQ(EncodeForCodePage("中", 65001), "中");
+  const unsigned console_page = GetConsoleOutputCP();
+  EXPECT_EQ(RedirectedOutputCodePage(), console_page != 0 ? console_page : GetACP());
+}
+#endif
 
 TEST_F(CommandLineTest, ProgressLineOnlyOnATerminalAndNotWithQ) {
   std::string source;
