@@ -76,7 +76,7 @@ int wmain(int argc, wchar_t** argv) {
   tarnwick::app::FormOptions options;
   options.settings_application = settings;
   options.quit_on_destroy = false;
-  options.start_command = [](const std::wstring&) { return true; };
+  options.start_command = [](const std::wstring&, const std::wstring&) { return true; };
   auto form = tarnwick::app::frmMain::Create(options);
   if (!form) {
     std::fprintf(stderr, "gui-split-driver: cannot create the window\n");

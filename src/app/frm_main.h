@@ -36,8 +36,10 @@ inline constexpr wchar_t kStopCaption[] = L"停止";
 struct FormOptions {
   // Application name under which the settings store keeps "设置\每个文件行数".
   std::wstring settings_application = kSettingsApplication;
-  // Starts a command line (the home-page link); the platform's command start by default.
-  std::function<bool(const std::wstring&)> start_command;
+  // Starts a program by its full path with a command line (the home-page link); the
+  // platform's command start by default.
+  std::function<bool(const std::wstring& application, const std::wstring& command_line)>
+      start_command;
   // Post WM_QUIT when the window is destroyed (the program's window does).
   bool quit_on_destroy = true;
   // The files the job reads and writes; null for the system's.

@@ -4,12 +4,12 @@
 //   Form_Load          - SkinForm(hWnd) as its first action;
 //   Form_Unload        - UnskinForm(hWnd) as its only action;
 //   SetCommand2Caption - UnskinForm before and SkinForm after the caption change.
-#include <exception>
 
 #include "app/frm_main.h"
 #include "app/maker_texts.h"
 #include "dialogs/file_dialog.h"
 #include "dialogs/folder_browser.h"
+#include "platform/command_start.h"
 #include "platform/settings_store.h"
 #include "platform/text_convert.h"
 #include "platform/ui_metrics.h"
@@ -78,11 +78,16 @@ std::wstring DescribeSplitError(const SplitError& error) {
 void frmMain::Form_Load() {
   modSkinner::SkinForm(hwnd_);
   try {
-    const std::wstring stored = platform::GetSetting(options_.settings_application,
-                                                     kSettingsSection, kLinesPerFileKey, L"1000");
-    SetText(L"Text1", RenderNumberW(NumericValueOf(stored)));
+    const platform::StoredSetting stored = platform::ReadStoredSetting(
+        options_.settings_application, kSettingsSection, kLinesPerFileKey);
+    // A missing setting gives the default; one that cannot be read leaves Text1 as it is.
+    if (stored.text) {
+      SetText(L"Text1", RenderNumberW(NumericValueOf(*stored.text)));
+    } else if (stored.missing) {
+      SetText(L"Text1", L"1000");
+    }
   } catch (...) {
-    // A setting that cannot be read leaves Text1 as it is.
+    // As a setting that cannot be read.
   }
 }
 
@@ -149,22 +154,19 @@ void frmMain::RunJob() {
   } scope(*this);
   SplitOptions split_options;
   split_options.progress = &progress_;
-  std::wstring failure;
   try {
     RunSplit(*this, options_.file_system ? *options_.file_system : SystemFileSystem(),
              split_options);
     return;
-  } catch (const std::exception& error) {
-    failure = platform::Utf8ToWide(error.what());
   } catch (...) {
-    failure = L"未知错误";
+    // The job could not go on (out of memory, for example). The library's own text is
+    // English and says nothing to the user; the window's message says what happened.
   }
-  // The job could not go on (out of memory, for example): end as a failed job does.
   SetTimer1Enabled(false);
   ShowLineTotal();
   SetCommand2Caption(kStartCaption);
   EndTaskbarProgress(JobEnd::kFailed);
-  ShowMessage(failure, kErrorTitle, true);
+  ShowMessage(L"处理时发生意外错误（例如内存不足），处理已停止。", kErrorTitle, true);
   ClearTaskbarProgress();
 }
 
@@ -280,10 +282,14 @@ void frmMain::Label7_Change() {
   InvalidateRect(frame, nullptr, TRUE);
 }
 
-// Opens the maker's home page.
+// Opens the maker's home page. explorer.exe is started from the Windows folder by its full
+// path: by bare name the system would look beside this program first, where anyone may
+// have put a program of that name.
 void frmMain::Label8_Click() {
   try {
-    options_.start_command(std::wstring(L"explorer.exe ") + maker::kHomePage);
+    const std::wstring explorer = platform::WindowsFolderProgram(L"explorer.exe");
+    if (explorer.empty()) return;
+    options_.start_command(explorer, std::wstring(L"explorer.exe ") + maker::kHomePage);
   } catch (...) {
     // A failing start of the home page is silent.
   }

@@ -15,13 +15,17 @@ std::wstring SectionPath(const std::wstring& application, const std::wstring& se
 
 }  // namespace
 
-std::optional<std::wstring> ReadSetting(const std::wstring& application,
-                                        const std::wstring& section, const std::wstring& key) {
+StoredSetting ReadStoredSetting(const std::wstring& application, const std::wstring& section,
+                                const std::wstring& key) {
+  StoredSetting result;
   const std::wstring path = SectionPath(application, section);
   DWORD size = 0;
-  if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), key.c_str(), RRF_RT_REG_SZ, nullptr, nullptr,
-                   &size) != ERROR_SUCCESS) {
-    return std::nullopt;
+  const LSTATUS probe = RegGetValueW(HKEY_CURRENT_USER, path.c_str(), key.c_str(), RRF_RT_REG_SZ,
+                                     nullptr, nullptr, &size);
+  if (probe != ERROR_SUCCESS) {
+    // A missing section key or value; anything else (wrong type, access) is unreadable.
+    result.missing = probe == ERROR_FILE_NOT_FOUND || probe == ERROR_PATH_NOT_FOUND;
+    return result;
   }
   // The value may grow between the two calls; retry with the size the store reports.
   for (int attempt = 0; attempt < 4; ++attempt) {
@@ -29,10 +33,21 @@ std::optional<std::wstring> ReadSetting(const std::wstring& application,
     size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
     const LSTATUS status = RegGetValueW(HKEY_CURRENT_USER, path.c_str(), key.c_str(), RRF_RT_REG_SZ,
                                         nullptr, buffer.data(), &size);
-    if (status == ERROR_SUCCESS) return std::wstring(buffer.data());
-    if (status != ERROR_MORE_DATA) return std::nullopt;
+    if (status == ERROR_SUCCESS) {
+      result.text = std::wstring(buffer.data());
+      return result;
+    }
+    if (status != ERROR_MORE_DATA) {
+      result.missing = status == ERROR_FILE_NOT_FOUND;  // removed in between
+      return result;
+    }
   }
-  return std::nullopt;
+  return result;
+}
+
+std::optional<std::wstring> ReadSetting(const std::wstring& application,
+                                        const std::wstring& section, const std::wstring& key) {
+  return ReadStoredSetting(application, section, key).text;
 }
 
 std::wstring GetSetting(const std::wstring& application, const std::wstring& section,

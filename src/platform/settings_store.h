@@ -7,6 +7,17 @@
 
 namespace tarnwick::platform {
 
+// A setting as read from the store: its text, or why there is none.
+struct StoredSetting {
+  std::optional<std::wstring> text;  // the stored text, when it could be read
+  bool missing = false;              // no text because none is stored (not a read failure)
+};
+
+// Reads the setting and tells a missing value from one that cannot be read (a value of
+// another type, a key the user may not read).
+StoredSetting ReadStoredSetting(const std::wstring& application, const std::wstring& section,
+                                const std::wstring& key);
+
 // The stored text, or nullopt when the value is missing or cannot be read.
 std::optional<std::wstring> ReadSetting(const std::wstring& application,
                                         const std::wstring& section, const std::wstring& key);

@@ -30,6 +30,32 @@ std::string WideToUtf8(std::wstring_view text) {
   return result;
 }
 
+std::wstring ExtendedLengthPath(std::wstring_view path) {
+  constexpr std::wstring_view kPrefix = L"\\\\?\\";
+  constexpr std::wstring_view kDevicePrefix = L"\\\\.\\";
+  if (path.starts_with(kPrefix) || path.starts_with(kDevicePrefix)) return std::wstring(path);
+  const std::wstring given(path);
+  if (given.empty()) return given;
+  // The full path may be longer than the given one: ask for the size, then fill.
+  std::wstring full;
+  DWORD size = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+  for (int attempt = 0; attempt < 4 && size > 0; ++attempt) {
+    full.assign(size, L'\0');
+    const DWORD length = GetFullPathNameW(given.c_str(), size, full.data(), nullptr);
+    if (length < size) {
+      full.resize(length);
+      break;
+    }
+    size = length;  // the current folder changed in between
+    full.clear();
+  }
+  if (full.empty()) return given;
+  if (full.starts_with(kPrefix) || full.starts_with(kDevicePrefix)) return full;  // "NUL" ...
+  if (full.starts_with(L"\\\\")) return std::wstring(kPrefix) + L"UNC" + full.substr(1);
+  if (full.size() >= 2 && full[1] == L':') return std::wstring(kPrefix) + full;
+  return full;
+}
+
 std::string SystemErrorText(unsigned long code) {
   wchar_t* buffer = nullptr;
   const DWORD length = FormatMessageW(
@@ -178,6 +204,7 @@ class Win32FileSystemImpl final : public FileSystem {
       error = SystemErrorText(ERROR_NO_UNICODE_TRANSLATION);
       return nullptr;
     }
+    wide = ExtendedLengthPath(wide);
     // Others may keep writing the file; sharing writes also lets an output that turns out
     // to be this very file open, so that its identity can be compared.
     const HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ,
@@ -196,6 +223,7 @@ class Win32FileSystemImpl final : public FileSystem {
       error = SystemErrorText(ERROR_NO_UNICODE_TRANSLATION);
       return nullptr;
     }
+    wide = ExtendedLengthPath(wide);
     // Append-only access: every write goes to the end of the file. Read access for the
     // start of an existing file (its byte-order mark).
     const HANDLE handle = CreateFileW(

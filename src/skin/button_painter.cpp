@@ -8,6 +8,7 @@
 
 #include "graphics/primitives.h"
 #include "graphics/surfaces.h"
+#include "platform/dll_search.h"
 #include "platform/gdi_guards.h"
 #include "skin/skin_engine.h"
 
@@ -59,6 +60,21 @@ void RenderButtonFaces(HWND hwnd) {
   }
 }
 
+namespace {
+
+using AlphaBlendFunction = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int,
+                                         BLENDFUNCTION);
+
+// msimg32's AlphaBlend, from the system folder: loaded on first use and kept for the
+// process; null when the system lacks it (then no face is blended).
+AlphaBlendFunction SystemAlphaBlend() {
+  static const auto blend =
+      tarnwick::platform::SystemLibraryFunction<AlphaBlendFunction>(L"msimg32.dll", "AlphaBlend");
+  return blend;
+}
+
+}  // namespace
+
 // Blends the face of OLDSTATE over the button at the constant alpha ALPHALEVEL, into `hdc`
 // or, when it is 0, into the window's own DC. A disabled button is switched to face 3 first;
 // buttons that were not switched to owner drawing are left alone. One AlphaBlend from a
@@ -82,9 +98,11 @@ LRESULT PaintButton(HWND hwnd, HDC hdc) {
     windowDC.emplace(hwnd);
     target = windowDC->get();
   }
+  const AlphaBlendFunction alpha_blend = SystemAlphaBlend();
+  if (alpha_blend == nullptr) return 0;
   BLENDFUNCTION blend{AC_SRC_OVER, 0, static_cast<BYTE>(level), 0};
-  AlphaBlend(target, 0, 0, bounds.Width, bounds.Height, face, 0, 0, bounds.Width, bounds.Height,
-             blend);
+  alpha_blend(target, 0, 0, bounds.Width, bounds.Height, face, 0, 0, bounds.Width, bounds.Height,
+              blend);
   return 0;
 }
 

@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
+#include "platform/dll_search.h"
 #include "skin/skin_engine.h"
 
 namespace modSkinner {
@@ -17,12 +20,15 @@ constexpr LONG_PTR kFullLevel = 255;
 }  // namespace
 
 // True when the library exports the function. A library that is not yet loaded is loaded
-// for the look-up and released again; one that is already loaded is left alone.
+// from the system folder for the look-up and released again; one that is already loaded
+// is left alone. A copy of the library beside the program is never loaded.
 bool ApiExists(const char* functionName, const char* libraryName) {
   HMODULE library = GetModuleHandleA(libraryName);
   bool loadedHere = false;
   if (library == nullptr) {
-    library = LoadLibraryA(libraryName);
+    std::wstring name;
+    for (const char* c = libraryName; *c != '\0'; ++c) name += static_cast<wchar_t>(*c);
+    library = tarnwick::platform::LoadSystemLibrary(name.c_str());
     if (library == nullptr) return false;
     loadedHere = true;
   }
@@ -41,9 +47,13 @@ void RequestMouseLeave(HWND hwnd) {
   request.dwHoverTime = 0;
   if (Engine().HaveUserTrackMouseEvent) {
     TrackMouseEvent(&request);
-  } else {
-    _TrackMouseEvent(&request);
+    return;
   }
+  // comctl32 from the system folder, loaded on first use and kept for the process.
+  using TrackFunction = BOOL(WINAPI*)(LPTRACKMOUSEEVENT);
+  static const auto track =
+      tarnwick::platform::SystemLibraryFunction<TrackFunction>(L"comctl32.dll", "_TrackMouseEvent");
+  if (track != nullptr) track(&request);
 }
 
 // Starts the 15 ms fade timer (identifier 1) and stores it in TIMERID. A running timer is

@@ -61,7 +61,10 @@ double NumericValue(std::string_view text) {
 }
 
 std::string RenderNumber(double value) {
-  if (value == 0.0) return "0";
+  // No text reads back as NaN; a value too large to hold is shown as the largest one that
+  // can be held, which reads back as itself (never "inf" or "nan").
+  if (std::isnan(value) || value == 0.0) return "0";
+  if (std::isinf(value)) value = std::copysign(std::numeric_limits<double>::max(), value);
   // Fixed notation, shortest digits that read back as the same value: 2.5 -> "2.5".
   char buffer[400];
   const auto result =

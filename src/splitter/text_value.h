@@ -13,7 +13,8 @@ namespace tarnwick {
 double NumericValue(std::string_view text);
 
 // Plain decimal rendering (no exponent), the shortest digits that read back as the same
-// value; whole numbers without a decimal point. 1000 -> "1000", 2.5 -> "2.5".
+// value; whole numbers without a decimal point. 1000 -> "1000", 2.5 -> "2.5". Infinity is
+// rendered as the largest finite value (its 309 digits), NaN as "0".
 std::string RenderNumber(double value);
 
 // Removes the space character (U+0020 only) at both ends.

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <memory>
+#include <new>
 
 #include "app/frm_main.h"
 #include "platform/settings_store.h"
@@ -105,7 +106,8 @@ class MainWindowTest : public ::testing::Test {
     options.settings_application = settings_;
     options.quit_on_destroy = false;
     options.file_system = files;
-    options.start_command = [this](const std::wstring& command) {
+    options.start_command = [this](const std::wstring& application, const std::wstring& command) {
+      applications_.push_back(application);
       commands_.push_back(command);
       return true;
     };
@@ -140,6 +142,7 @@ class MainWindowTest : public ::testing::Test {
 
   const std::wstring settings_ = L"TarnwickTest" + std::to_wstring(GetCurrentProcessId());
   std::unique_ptr<frmMain> form_;
+  std::vector<std::wstring> applications_;
   std::vector<std::wstring> commands_;
 };
 
@@ -165,6 +168,32 @@ TEST_F(MainWindowTest, LinesPerFileIsStoredAndFilledInAtLoad) {
   form_.reset();
   Open();  // ... and reads back as its value, 0
   EXPECT_EQ(Text(L"Text1"), L"0");
+}
+
+TEST_F(MainWindowTest, NumbersTooLargeAndUnreadableSettingsAtLoad) {
+  // A stored number too large to hold: shown and stored as the largest one that can be
+  // held, never as "inf".
+  platform::SaveSetting(settings_, kSettingsSection, kLinesPerFileKey, std::wstring(400, L'9'));
+  Open();
+  const std::wstring shown = Text(L"Text1");
+  EXPECT_EQ(shown.size(), 309u) << platform::WideToUtf8(shown);
+  EXPECT_EQ(shown.rfind(L"17976931348623157", 0), 0u) << platform::WideToUtf8(shown);
+  EXPECT_EQ(Stored(), shown);
+  form_.reset();
+
+  // A setting that cannot be read (here: stored as a number, not a text) leaves Text1 as
+  // it is, empty, and is not overwritten.
+  const std::wstring key = L"Software\\" + settings_ + L"\\" + kSettingsSection;
+  const DWORD number = 77;
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), kLinesPerFileKey, REG_DWORD, &number,
+                            sizeof(number)),
+            ERROR_SUCCESS);
+  Open();
+  EXPECT_EQ(Text(L"Text1"), L"");
+  const platform::StoredSetting stored =
+      platform::ReadStoredSetting(settings_, kSettingsSection, kLinesPerFileKey);
+  EXPECT_FALSE(stored.text.has_value());
+  EXPECT_FALSE(stored.missing);
 }
 
 TEST_F(MainWindowTest, StartChecksThePathsInOrderAfterFixingTheLineCount) {
@@ -283,6 +312,31 @@ TEST_F(MainWindowTest, EngineErrorsAreShownWithThePathAndTheReason) {
     ExpectIdle();
   }
   EXPECT_EQ(ReadBytes(folder / L"1.txt"), "x\r\n");  // the source was never written into
+}
+
+// File services that fail by throwing, as an allocation failure inside the job would.
+class ThrowingFileSystem : public FileSystem {
+ public:
+  std::unique_ptr<InputFile> OpenRead(const std::string&, std::string&) override {
+    throw std::bad_alloc();
+  }
+  std::unique_ptr<OutputFile> OpenAppend(const std::string&, std::string&) override {
+    throw std::bad_alloc();
+  }
+};
+
+TEST_F(MainWindowTest, AnUnexpectedFailureInsideTheJobIsShownInChinese) {
+  TempFolder folder;
+  WriteBytes(folder / L"src.txt", NumberedLines(10));
+  ThrowingFileSystem throwing;
+  Open(&throwing);
+  DialogResponder responder;
+  Start((folder / L"src.txt").wstring(), folder.Path().wstring(), L"5");
+  ASSERT_EQ(responder.Seen().size(), 1u);
+  EXPECT_EQ(responder.Seen()[0].text, L"处理时发生意外错误（例如内存不足），处理已停止。");
+  EXPECT_EQ(responder.Seen()[0].title, L"错误");
+  EXPECT_EQ(responder.Seen()[0].icon, DialogIcon::kError);
+  ExpectIdle();
 }
 
 TEST_F(MainWindowTest, ReadFailureStopsTheJobWithAMessage) {
@@ -623,6 +677,12 @@ TEST_F(MainWindowTest, LinkLabelShowsItsHandAndOpensTheHomePage) {
   ASSERT_EQ(commands_.size(), 1u);
   EXPECT_EQ(commands_[0], L"explorer.exe " + WindowText(link));
   EXPECT_EQ(WindowText(link), L"http://www.example.com/");
+  // Started by its full path in the Windows folder, never by bare name (which the system
+  // would look for beside the program first).
+  wchar_t windows[MAX_PATH];
+  const UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
+  ASSERT_GT(length, 0u);
+  EXPECT_EQ(applications_[0], std::wstring(windows, length) + L"\\explorer.exe");
 }
 
 }  // namespace

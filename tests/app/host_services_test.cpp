@@ -30,6 +30,35 @@ TEST(SettingsStore, StoresTextsThatReadBackAndFallsBackWhenMissing) {
   EXPECT_TRUE(DeleteApplicationSettings(app));  // nothing left to delete is fine
 }
 
+TEST(CommandStart, StartsTheProgramAtTheGivenPathWithTheGivenCommandLine) {
+  wchar_t system[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+  ASSERT_GT(length, 0u);
+  const std::wstring cmd = std::wstring(system, length) + L"\\cmd.exe";
+  const std::filesystem::path marker =
+      std::filesystem::temp_directory_path() /
+      (L"tarnwick-start-" + std::to_wstring(GetCurrentProcessId()) + L".txt");
+  std::filesystem::remove(marker);
+  // The program comes from the path; the command line's first word is only its name as
+  // the program sees it (here a name that exists nowhere).
+  ASSERT_TRUE(StartCommand(
+      cmd, L"tarnwick-no-such-program.exe /c echo started>\"" + marker.wstring() + L"\""));
+  for (int i = 0; i < 1000 && !std::filesystem::exists(marker); ++i) Sleep(10);
+  Sleep(100);  // the echo may still be writing
+  std::ifstream in(marker);
+  std::string text;
+  std::getline(in, text);
+  EXPECT_EQ(text.substr(0, 7), "started");
+  in.close();
+  std::filesystem::remove(marker);
+
+  EXPECT_FALSE(StartCommand(L"", L"explorer.exe"));  // never by bare name from the line
+  wchar_t windows[MAX_PATH];
+  const UINT windows_length = GetWindowsDirectoryW(windows, MAX_PATH);
+  EXPECT_EQ(WindowsFolderProgram(L"explorer.exe"),
+            std::wstring(windows, windows_length) + L"\\explorer.exe");
+}
+
 // Counts WM_APP messages sent to a plain window.
 struct CountingWindow {
   static inline int received = 0;

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "graphics/primitives.h"
@@ -258,6 +259,54 @@ TEST(ApiExists, FindsExportsAndLeavesLoadedLibrariesAlone) {
   EXPECT_EQ(GetModuleHandleA("sensapi"), library);
   FreeLibrary(library);
   EXPECT_EQ(GetModuleHandleA("sensapi"), nullptr);
+}
+
+// The folder of this test program, with a final backslash.
+std::wstring ProgramFolder() {
+  wchar_t path[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder(path, length);
+  return folder.substr(0, folder.rfind(L'\\') + 1);
+}
+
+// The file a loaded module came from, in capitals (Windows names compare so).
+std::wstring ModuleFileUpper(HMODULE module) {
+  wchar_t path[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
+  std::wstring text(path, length);
+  CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
+std::wstring SystemFolderUpper() {
+  wchar_t folder[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  std::wstring text(folder, length);
+  CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+  return text + L"\\";
+}
+
+TEST(ApiExists, NeverLoadsALibraryPlantedBesideTheProgram) {
+  // tarnwick_planted.dll lies beside this program and exports the function ...
+  const std::wstring planted = ProgramFolder() + L"tarnwick_planted.dll";
+  HMODULE direct = LoadLibraryExW(planted.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  ASSERT_NE(direct, nullptr) << "the planted DLL was not built beside the test";
+  EXPECT_NE(GetProcAddress(direct, "TarnwickPlantedExport"), nullptr);
+  FreeLibrary(direct);
+  ASSERT_EQ(GetModuleHandleA("tarnwick_planted"), nullptr);
+  // ... but the probe looks in the system folder only, where there is none.
+  EXPECT_FALSE(modSkinner::ApiExists("TarnwickPlantedExport", "tarnwick_planted"));
+  EXPECT_EQ(GetModuleHandleA("tarnwick_planted"), nullptr);
+}
+
+TEST_F(FadeTest, AlphaBlendComesFromTheSystemFolderAtRunTime) {
+  // The skin does not import msimg32; the first blend loads it, from the system folder.
+  Button button;
+  modSkinner::SetSkinProp(button.window, modSkinner::prop::ALPHALEVEL, 255);
+  modSkinner::PaintButton(button.window, nullptr);
+  const HMODULE msimg = GetModuleHandleW(L"msimg32.dll");
+  ASSERT_NE(msimg, nullptr);
+  EXPECT_EQ(ModuleFileUpper(msimg), SystemFolderUpper() + L"MSIMG32.DLL");
 }
 
 // Records WM_MOUSELEAVE of a subclassed test window.

@@ -49,6 +49,21 @@ TEST(TextValue, RenderNumberIsPlainDecimal) {
   }
 }
 
+TEST(TextValue, NumbersTooLargeToHoldNeverRenderAsInfOrNan) {
+  // 400 digits read as infinity; rendered as the largest value that can be held, which
+  // reads back as itself, so a stored setting stays the same from one start to the next.
+  const double huge = NumericValue(std::string(400, '9'));
+  ASSERT_TRUE(std::isinf(huge));
+  const std::string text = RenderNumber(huge);
+  EXPECT_EQ(text.size(), 309u) << text;
+  EXPECT_EQ(text.rfind("17976931348623157", 0), 0u) << text;
+  EXPECT_EQ(text.find_first_not_of("0123456789"), std::string::npos) << text;
+  EXPECT_EQ(NumericValue(text), std::numeric_limits<double>::max());
+  EXPECT_EQ(RenderNumber(NumericValue(text)), text);
+  EXPECT_EQ(RenderNumber(-huge), "-" + text);
+  EXPECT_EQ(RenderNumber(std::numeric_limits<double>::quiet_NaN()), "0");
+}
+
 TEST(TextValue, TrimSpacesRemovesOnlyPlainSpacesAtBothEnds) {
   EXPECT_EQ(TrimSpaces("  a b  "), "a b");
   EXPECT_EQ(TrimSpaces("   "), "");
