@@ -106,6 +106,32 @@ FileIdentity IdentityOf(HANDLE handle) {
   return identity;
 }
 
+// The final path of an open handle, upper-cased as the file system compares names
+// (ordinal, case-insensitive), in UTF-8: equal for two names of one file, also on network
+// shares whose file ids are all zero. Empty when the system cannot say.
+std::string ComparablePathOf(HANDLE handle) {
+  for (const DWORD kind : {VOLUME_NAME_DOS, VOLUME_NAME_NT}) {
+    const DWORD flags = FILE_NAME_NORMALIZED | kind;
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD length = GetFinalPathNameByHandleW(handle, path.data(), MAX_PATH, flags);
+    if (length >= MAX_PATH) {  // the size needed, with the terminator
+      path.assign(length, L'\0');
+      length = GetFinalPathNameByHandleW(handle, path.data(), length, flags);
+      if (length >= path.size()) continue;
+    }
+    if (length == 0) continue;
+    path.resize(length);
+    std::wstring upper(path.size(), L'\0');
+    const int mapped = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, path.data(),
+                                     static_cast<int>(path.size()), upper.data(),
+                                     static_cast<int>(upper.size()), nullptr, nullptr, 0);
+    if (mapped <= 0) continue;
+    upper.resize(static_cast<std::size_t>(mapped));
+    return WideToUtf8(upper);
+  }
+  return {};
+}
+
 class Win32InputFile final : public InputFile {
  public:
   explicit Win32InputFile(HANDLE handle) : handle_(handle), identity_(IdentityOf(handle)) {
@@ -127,6 +153,7 @@ class Win32InputFile final : public InputFile {
     return read;
   }
   FileIdentity Identity() const override { return identity_; }
+  std::string ComparablePath() const override { return ComparablePathOf(handle_); }
   std::int64_t Size() const override { return size_; }
 
  private:
@@ -171,6 +198,9 @@ class Win32OutputFile final : public OutputFile {
     return true;
   }
   FileIdentity Identity() const override { return identity_; }
+  std::string ComparablePath() const override {
+    return handle_ != INVALID_HANDLE_VALUE ? ComparablePathOf(handle_) : std::string();
+  }
 
   std::int64_t ReadHead(char* buffer, std::size_t capacity, std::string& error) override {
     std::size_t have = 0;

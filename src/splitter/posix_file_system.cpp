@@ -5,7 +5,10 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
+#include <string>
 #include <system_error>
+#include <utility>
 
 #include "splitter/split_job.h"
 
@@ -25,13 +28,32 @@ FileIdentity IdentityOf(const struct stat& info) {
   return identity;
 }
 
+// The final path of an open descriptor, symbolic links and "." / ".." resolved: the link
+// /proc/self/fd/N where the system has it, else `path` resolved. Empty when unknown.
+std::string ComparablePathOf(int fd, const std::string& path) {
+  const std::string link = "/proc/self/fd/" + std::to_string(fd);
+  char buffer[PATH_MAX];
+  const ssize_t length = ::readlink(link.c_str(), buffer, sizeof(buffer));
+  if (length > 0 && static_cast<std::size_t>(length) < sizeof(buffer) && buffer[0] == '/') {
+    return std::string(buffer, static_cast<std::size_t>(length));
+  }
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return {};
+  std::string text(resolved);
+  std::free(resolved);
+  return text;
+}
+
 // Largest count handed to one read or write call.
 constexpr std::size_t kMaxTransfer = 1u << 30;
 
 class PosixInputFile final : public InputFile {
  public:
-  PosixInputFile(int fd, const struct stat& info)
-      : fd_(fd), identity_(IdentityOf(info)), size_(S_ISREG(info.st_mode) ? info.st_size : -1) {}
+  PosixInputFile(int fd, const struct stat& info, std::string path)
+      : fd_(fd),
+        identity_(IdentityOf(info)),
+        size_(S_ISREG(info.st_mode) ? info.st_size : -1),
+        path_(std::move(path)) {}
   ~PosixInputFile() override { ::close(fd_); }
 
   std::int64_t Read(char* buffer, std::size_t capacity, std::string& error) override {
@@ -45,17 +67,20 @@ class PosixInputFile final : public InputFile {
     }
   }
   FileIdentity Identity() const override { return identity_; }
+  std::string ComparablePath() const override { return ComparablePathOf(fd_, path_); }
   std::int64_t Size() const override { return size_; }
 
  private:
   int fd_;
   FileIdentity identity_;
   std::int64_t size_;
+  std::string path_;
 };
 
 class PosixOutputFile final : public OutputFile {
  public:
-  PosixOutputFile(int fd, const struct stat& info) : fd_(fd), identity_(IdentityOf(info)) {}
+  PosixOutputFile(int fd, const struct stat& info, std::string path)
+      : fd_(fd), identity_(IdentityOf(info)), path_(std::move(path)) {}
   ~PosixOutputFile() override {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -86,6 +111,9 @@ class PosixOutputFile final : public OutputFile {
     return true;
   }
   FileIdentity Identity() const override { return identity_; }
+  std::string ComparablePath() const override {
+    return fd_ >= 0 ? ComparablePathOf(fd_, path_) : std::string();
+  }
 
   std::int64_t ReadHead(char* buffer, std::size_t capacity, std::string& error) override {
     std::size_t have = 0;
@@ -105,6 +133,7 @@ class PosixOutputFile final : public OutputFile {
  private:
   int fd_;
   FileIdentity identity_;
+  std::string path_;
 };
 
 class PosixFileSystem final : public FileSystem {
@@ -122,7 +151,7 @@ class PosixFileSystem final : public FileSystem {
       return nullptr;
     }
     if (S_ISREG(info.st_mode)) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    return std::make_unique<PosixInputFile>(fd, info);
+    return std::make_unique<PosixInputFile>(fd, info, path);
   }
 
   std::unique_ptr<OutputFile> OpenAppend(const std::string& path, std::string& error) override {
@@ -138,7 +167,7 @@ class PosixFileSystem final : public FileSystem {
       ::close(fd);
       return nullptr;
     }
-    return std::make_unique<PosixOutputFile>(fd, info);
+    return std::make_unique<PosixOutputFile>(fd, info, path);
   }
 };
 

@@ -190,6 +190,31 @@ TEST_F(SystemFilesTest, OutputThatIsTheSourceIsRecognisedByIdentity) {
   EXPECT_FALSE(first->Identity() == FileIdentity{});
 }
 
+// For file systems whose file ids are all zero (some network shares): the final paths of
+// the open files, equal for two names of one file and different for two files.
+TEST_F(SystemFilesTest, ComparablePathsNameTheFileNotTheSpelling) {
+  WriteFile(root_ / "out" / "1.txt", "x\r\n");
+  WriteFile(root_ / "out" / "2.txt", "y\r\n");
+#ifdef _WIN32
+  const fs::path other_name = root_ / "OUT" / "." / "1.TXT";
+#else
+  fs::create_symlink(root_ / "out" / "1.txt", root_ / "link.txt");
+  const fs::path other_name = root_ / "out" / ".." / "link.txt";
+#endif
+  std::string error;
+  auto first = SystemFileSystem().OpenRead(Utf8(root_ / "out" / "1.txt"), error);
+  auto again = SystemFileSystem().OpenAppend(Utf8(other_name), error);
+  auto other = SystemFileSystem().OpenAppend(Utf8(root_ / "out" / "2.txt"), error);
+  ASSERT_TRUE(first && again && other) << error;
+  EXPECT_FALSE(first->ComparablePath().empty());
+  EXPECT_EQ(first->ComparablePath(), again->ComparablePath());
+  EXPECT_NE(first->ComparablePath(), other->ComparablePath());
+  EXPECT_NE(again->ComparablePath(), other->ComparablePath());
+  std::string ignored;
+  again->Close(ignored);
+  EXPECT_EQ(again->ComparablePath(), "");  // a closed file has none
+}
+
 #ifndef _WIN32
 TEST_F(SystemFilesTest, FullDiskStopsTheJob) {
   // 1.txt leads to /dev/full, where every write fails as on a full disk.
