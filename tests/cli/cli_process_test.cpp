@@ -121,7 +121,9 @@ TEST_P(StopSignalTest, StopsLikeCtrlCWithWholeLinesInEveryFile) {
   close(source);
   writer.join();
   EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-  if (WIFEXITED(status)) EXPECT_EQ(WEXITSTATUS(status), 128 + signal_number);
+  if (WIFEXITED(status)) {
+    EXPECT_EQ(WEXITSTATUS(status), 128 + signal_number);
+  }
 
   // Every file holds whole lines, the full ones 30000 each, all in order from line 1.
   std::int64_t next = 1;
