@@ -297,6 +297,11 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       OnClose();
       return 0;
+    case WM_QUERYENDSESSION:
+      return OnQueryEndSession();
+    case WM_ENDSESSION:
+      OnEndSession(wParam != FALSE);
+      return 0;
     case WM_DESTROY:
       // A job still running (the window destroyed without WM_CLOSE) stops at its next pass.
       stop_requested_ = true;
@@ -367,6 +372,31 @@ void frmMain::OnClose() {
   DestroyWindow(hwnd_);
 }
 
+// The user's session is about to end: a running job is stopped as Stop does, and the end
+// is agreed to at once, with no message box.
+BOOL frmMain::OnQueryEndSession() {
+  if (job_running_) {
+    session_ending_ = true;
+    if (!stop_requested_) StopJob();
+  }
+  return TRUE;
+}
+
+// The session ends (ending) or goes on. Windows may end the process as soon as this
+// returns, while the job is still below on the stack inside its message pump: every line
+// processed so far is written and the files closed before returning.
+void frmMain::OnEndSession(bool ending) {
+  if (!ending) {
+    session_ending_ = false;
+    return;
+  }
+  if (!job_running_) return;
+  session_ending_ = true;
+  if (!stop_requested_) StopJob();
+  // Outside the pump (in the job's final message box, say) the files are closed already.
+  if (job_control_ != nullptr && in_pump_) job_control_->StopAndCloseFiles();
+}
+
 // ---- SplitHost ----
 
 std::string frmMain::SourcePath() {
@@ -379,7 +409,10 @@ std::string frmMain::OutputFolder() {
 
 void frmMain::PumpMessages() {
   if (!pump_) return;
-  if (pump_->Pump()) ShowTaskbarProgress();
+  in_pump_ = true;
+  const bool pumped = pump_->Pump();
+  in_pump_ = false;
+  if (pumped) ShowTaskbarProgress();
   // The program is being ended: stop as by Stop; the quit is posted again afterwards.
   if ((pump_->QuitReceived() || !hwnd_) && !stop_requested_) StopJob();
 }

@@ -104,6 +104,7 @@ class frmMain final : private SplitHost {
   void JobFinished() override;
   void JobStopped() override;
   void JobFailed(const SplitError& error) override;
+  void SetJobControl(SplitJobControl* control) override { job_control_ = control; }
 
   // ---- Window host (frm_main.cpp) ----
   static bool RegisterWindowClass();
@@ -116,6 +117,8 @@ class frmMain final : private SplitHost {
   LRESULT OnEditColor(HDC hdc, HWND edit, UINT message, WPARAM wParam, LPARAM lParam);
   bool OnSetCursor(HWND target, UINT hit_test);
   void OnClose();
+  BOOL OnQueryEndSession();
+  void OnEndSession(bool ending);
 
   // ---- DPI (frm_main_dpi.cpp) ----
   // A control's rectangle in pixels at the window's DPI, from its twips.
@@ -183,8 +186,11 @@ class frmMain final : private SplitHost {
   double text1_value_ = 0;       // numeric value of Text1, kept by Text1_Change
   bool timer1_enabled_ = false;
   bool job_running_ = false;
-  bool close_requested_ = false;  // the window closes when the running job has returned
-  bool label7_aligned_ = false;   // Label7 has been right-aligned by a caption change
+  bool close_requested_ = false;            // the window closes when the running job has returned
+  bool label7_aligned_ = false;             // Label7 has been right-aligned by a caption change
+  bool session_ending_ = false;             // the user's session ends: no more message boxes
+  bool in_pump_ = false;                    // the job is inside PumpMessages, below on the stack
+  SplitJobControl* job_control_ = nullptr;  // the running job's, while it runs
   SplitProgress progress_;
   platform::ThrottledPump* pump_ = nullptr;
 };

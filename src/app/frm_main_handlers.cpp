@@ -166,7 +166,9 @@ void frmMain::RunJob() {
   ShowLineTotal();
   SetCommand2Caption(kStartCaption);
   EndTaskbarProgress(JobEnd::kFailed);
-  ShowMessage(L"处理时发生意外错误（例如内存不足），处理已停止。", kErrorTitle, true);
+  if (!session_ending_) {
+    ShowMessage(L"处理时发生意外错误（例如内存不足），处理已停止。", kErrorTitle, true);
+  }
   ClearTaskbarProgress();
 }
 
@@ -185,13 +187,16 @@ void frmMain::JobStarted() {
 }
 
 // Normal end: Timer1 off, caption back, the taskbar button cleared (flashing when in the
-// background), the finishing message (not when closing).
+// background), the finishing message (not when closing or
+// when the session ends).
 void frmMain::JobFinished() {
   SetTimer1Enabled(false);
   ShowLineTotal();
   SetCommand2Caption(kStartCaption);
   EndTaskbarProgress(JobEnd::kFinished);
-  if (!close_requested_) ShowMessage(L"转换处理完成！", kNoticeTitle, false);
+  if (!close_requested_ && !session_ending_) {
+    ShowMessage(L"转换处理完成！", kNoticeTitle, false);
+  }
 }
 
 // A stop was seen: Timer1 off, the taskbar button cleared; the Stop click has set the
@@ -203,13 +208,14 @@ void frmMain::JobStopped() {
 }
 
 // The job ended with an error: the taskbar button in the error state while the error
-// message naming the file is shown.
+// message naming the file is shown (none when the
+// session ends).
 void frmMain::JobFailed(const SplitError& error) {
   SetTimer1Enabled(false);
   ShowLineTotal();
   SetCommand2Caption(kStartCaption);
   EndTaskbarProgress(JobEnd::kFailed);
-  ShowMessage(DescribeSplitError(error), kErrorTitle, true);
+  if (!session_ending_) ShowMessage(DescribeSplitError(error), kErrorTitle, true);
   ClearTaskbarProgress();
 }
 

@@ -5,9 +5,12 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <memory>
 #include <new>
+#include <thread>
 
 #include "app/frm_main.h"
 #include "platform/settings_store.h"
@@ -534,6 +537,75 @@ TEST_F(MainWindowTest, StartAfterStopDoesNotBeginASecondJobWhileTheFirstIsEnding
   EXPECT_TRUE(responder.Seen().empty());  // no second job, so no finishing message
   ExpectIdle();
   EXPECT_LT(ReadBytes(folder / L"1.txt").size(), source.size());
+}
+
+// The numbered files of a folder, in order, joined; `files` gets how many there are.
+std::string JoinedOutput(const TempFolder& folder, int& files) {
+  std::string joined;
+  files = 0;
+  for (int n = 1; std::filesystem::exists(folder / (std::to_wstring(n) + L".txt")); ++n) {
+    joined += ReadBytes(folder / (std::to_wstring(n) + L".txt"));
+    files = n;
+  }
+  return joined;
+}
+
+// Windows may end the process as soon as WM_ENDSESSION has been handled: by then every
+// line processed is in the files, which are closed and end with a whole line. The session
+// end is sent from another thread, as the system does, while the job runs.
+TEST_F(MainWindowTest, SessionEndDuringAJobLeavesEveryProcessedLineWrittenAndClosed) {
+  TempFolder folder;
+  const std::string source = NumberedLines(30000);
+  WriteBytes(folder / L"src.txt", source);
+  PacedFileSystem paced(source.size() / 4.0);
+  Open(&paced);
+  HWND form = form_->hWnd();
+  DialogResponder responder;
+  LRESULT agreed = FALSE;
+  ULONGLONG session_end_ms = 0;
+  std::atomic<bool> session_done{false};
+  std::string at_end;  // the files as they were when WM_ENDSESSION had been handled
+  int files_at_end = 0;
+  std::thread session([&] {
+    Sleep(1000);
+    const ULONGLONG begin = GetTickCount64();
+    DWORD_PTR result = FALSE;
+    SendMessageTimeoutW(form, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000,
+                        &result);
+    agreed = static_cast<LRESULT>(result);
+    SendMessageTimeoutW(form, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &result);
+    session_end_ms = GetTickCount64() - begin;
+    at_end = JoinedOutput(folder, files_at_end);
+    session_done = true;
+  });
+  Start((folder / L"src.txt").wstring(), folder.Path().wstring(), L"3000");
+  // Messages still sent by the session thread are handled while waiting for it.
+  while (!session_done) testing::PumpFor(10ms);
+  session.join();
+
+  EXPECT_EQ(agreed, TRUE);
+  EXPECT_LT(session_end_ms, 1000u);
+  EXPECT_TRUE(responder.Seen().empty());  // no box: not the finishing one, nor any other
+  ExpectIdle();
+  // Whole lines from the first on, 3000 per full file, and all the lines the job had
+  // processed (its total in Label7).
+  ASSERT_FALSE(at_end.empty());
+  EXPECT_EQ(at_end.substr(at_end.size() - 2), "\r\n");
+  const std::size_t lines =
+      static_cast<std::size_t>(std::count(at_end.begin(), at_end.end(), '\n'));
+  EXPECT_EQ(at_end, NumberedLines(static_cast<int>(lines)));
+  EXPECT_LT(lines, 30000u);
+  EXPECT_EQ(Text(L"Label7"), L"总共处理行数：" + std::to_wstring(lines));
+  EXPECT_EQ(files_at_end, static_cast<int>(lines / 3000) + 1);
+  // The job touched no file after that.
+  int files_after = 0;
+  EXPECT_EQ(JoinedOutput(folder, files_after), at_end);
+  EXPECT_EQ(files_after, files_at_end);
+
+  // Without a job the session may end too, and nothing is shown.
+  EXPECT_EQ(SendMessageW(form, WM_QUERYENDSESSION, 0, 0), TRUE);
+  SendMessageW(form, WM_ENDSESSION, TRUE, 0);
+  EXPECT_TRUE(responder.Seen().empty());
 }
 
 TEST_F(MainWindowTest, ClosingDuringAJobStopsItAndClosesAfterItHasReturned) {
