@@ -37,7 +37,7 @@ TEST(CommandStart, StartsTheProgramAtTheGivenPathWithTheGivenCommandLine) {
   const std::wstring cmd = std::wstring(system, length) + L"\\cmd.exe";
   const std::filesystem::path marker =
       std::filesystem::temp_directory_path() /
-      (L"tarnwick-start-" + std::to_wstring(GetCurrentProcessId()) + L".txt");
+      (L"tarnwick-start-cmd-" + std::to_wstring(GetCurrentProcessId()) + L".txt");
   std::filesystem::remove(marker);
   // The program comes from the path; the command line's first word is only its name as
   // the program sees it (here a name that exists nowhere).
@@ -120,7 +120,8 @@ TEST(CommandStart, StartsInANormalWindowThatGetsTheFocus) {
   const std::filesystem::path probe =
       std::filesystem::path(self).parent_path() / L"app_start_probe.exe";
   ASSERT_TRUE(std::filesystem::exists(probe));
-  ASSERT_TRUE(StartCommand(L"\"" + probe.wstring() + L"\" \"" + report.wstring() + L"\""));
+  ASSERT_TRUE(
+      StartCommand(probe.wstring(), L"\"" + probe.wstring() + L"\" \"" + report.wstring() + L"\""));
   std::string shown;
   for (int wait = 0; wait < 200 && shown.empty(); ++wait) {  // up to 10 s
     Sleep(50);
@@ -131,7 +132,8 @@ TEST(CommandStart, StartsInANormalWindowThatGetsTheFocus) {
   // STARTF_USESHOWWINDOW with SW_SHOWNORMAL: shown normally and activated.
   EXPECT_EQ(shown, "1 " + std::to_string(SW_SHOWNORMAL));
 
-  EXPECT_FALSE(StartCommand(L"\"C:\\no such program.exe\""));  // the failure is told
+  EXPECT_FALSE(StartCommand(L"C:\\no such program.exe",
+                            L"\"C:\\no such program.exe\""));  // the failure is told
 }
 
 }  // namespace
