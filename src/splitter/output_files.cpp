@@ -89,15 +89,10 @@ void OutputFiles::SetSource(const InputFile* source) {
   source_ = source;
 }
 
-void OutputFiles::AppendRepeated(std::string_view pattern, std::uint64_t count) {
-  static constexpr std::size_t kCopies = 64;
-  char chunk[kCopies * 4];
-  const std::size_t unit = std::min<std::size_t>(pattern.size(), 4);
-  for (std::size_t i = 0; i < kCopies; ++i) std::memcpy(chunk + i * unit, pattern.data(), unit);
-  const std::size_t chunk_size = kCopies * unit;
+void OutputFiles::AppendRepeated(std::string_view chunk, std::uint64_t count) {
   while (count > 0 && !failed()) {
-    const std::size_t piece = count < chunk_size ? static_cast<std::size_t>(count) : chunk_size;
-    Append(chunk, piece);
+    const std::size_t piece = count < chunk.size() ? static_cast<std::size_t>(count) : chunk.size();
+    Append(chunk.data(), piece);
     count -= piece;
   }
 }
@@ -191,38 +186,31 @@ bool OutputFiles::Open(const std::string& path, std::string& reason) {
     Failed(SplitErrorKind::kOutputWrite, path, std::move(reason));
     return false;
   }
-  SplitErrorKind refusal = SplitErrorKind::kOutputIsSource;
-  bool refused = IsSource(*open_file_);
-  ExistingFileAction action = ExistingFileAction::kAppend;
-  if (!refused) {
-    char head[kLongestMark];
-    const std::int64_t count = open_file_->ReadHead(head, sizeof(head), reason);
-    if (count < 0) {
-      open_file_->Close(reason);
-      open_file_.reset();
-      Failed(SplitErrorKind::kOutputWrite, path, std::move(reason));
-      return false;
-    }
-    action = JudgeExistingFile(encoding_, std::string_view(head, static_cast<std::size_t>(count)));
-    refused = action == ExistingFileAction::kRefuse;
-    refusal = SplitErrorKind::kOutputEncoding;
-  }
-  if (refused) {
-    std::string ignored;
-    open_file_->Close(ignored);
-    open_file_.reset();
-    Failed(refusal, path, {});
-    return false;
-  }
-  if (action == ExistingFileAction::kWriteMark && !mark_.empty() &&
-      !open_file_->Write(mark_.data(), mark_.size(), reason)) {
-    std::string ignored;
-    open_file_->Close(ignored);
-    open_file_.reset();
-    Failed(SplitErrorKind::kOutputWrite, path, std::move(reason));
-    return false;
+  if (IsSource(*open_file_)) return CloseAndFail(SplitErrorKind::kOutputIsSource, path, {});
+  char head[kLongestMark];
+  const std::int64_t count = open_file_->ReadHead(head, sizeof(head), reason);
+  if (count < 0) return CloseAndFail(SplitErrorKind::kOutputWrite, path, std::move(reason));
+  switch (JudgeExistingFile(encoding_, std::string_view(head, static_cast<std::size_t>(count)))) {
+    case ExistingFileAction::kRefuse:
+      return CloseAndFail(SplitErrorKind::kOutputEncoding, path, {});
+    case ExistingFileAction::kWriteMark:
+      if (!mark_.empty() && !open_file_->Write(mark_.data(), mark_.size(), reason)) {
+        return CloseAndFail(SplitErrorKind::kOutputWrite, path, std::move(reason));
+      }
+      break;
+    case ExistingFileAction::kAppend:
+      break;
   }
   return true;
+}
+
+// Closes the file just opened, untouched since, and keeps the failure; returns false.
+bool OutputFiles::CloseAndFail(SplitErrorKind kind, const std::string& path, std::string reason) {
+  std::string ignored;
+  open_file_->Close(ignored);
+  open_file_.reset();
+  Failed(kind, path, std::move(reason));
+  return false;
 }
 
 // Whether an opened output file is the source: by identity when both are known, else by

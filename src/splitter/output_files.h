@@ -88,9 +88,9 @@ class OutputFiles {
     }
   }
 
-  // Adds `count` bytes of the repeated `pattern` (spaces held back inside a line); the
-  // pattern's size divides `count`.
-  void AppendRepeated(std::string_view pattern, std::uint64_t count);
+  // Adds `count` bytes taken from `chunk` over and over (spaces held back inside a line);
+  // the chunk is a whole number of code units, and so is `count`.
+  void AppendRepeated(std::string_view chunk, std::uint64_t count);
 
   // Marks everything appended so far as complete lines.
   void EndLine() { committed_ = size_; }
@@ -140,6 +140,7 @@ class OutputFiles {
   void HandOver(std::size_t count, bool close);
   void Run(const Task& task);
   bool Open(const std::string& path, std::string& reason);
+  bool CloseAndFail(SplitErrorKind kind, const std::string& path, std::string reason);
   bool IsSource(const OutputFile& file);
   void Failed(SplitErrorKind kind, const std::string& path, std::string reason);
 

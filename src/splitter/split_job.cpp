@@ -9,6 +9,7 @@
 #include "splitter/split_job.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <memory>
@@ -190,6 +191,14 @@ struct Utf16Units {
     return value == wanted;
   }
 };
+
+// 64 space units of `Units`, appended piece by piece for spaces held back inside a line.
+template <class Units>
+constexpr auto kSpaceRun = [] {
+  std::array<char, 64 * Units::kSize> run{};
+  for (std::size_t i = 0; i < run.size(); ++i) run[i] = Units::kSpace[i % Units::kSize];
+  return run;
+}();
 
 // How the copying of one line ended.
 enum class LineResult { kBlank, kWritten, kReadFailed, kWriteFailed, kCountOverflow };
@@ -567,7 +576,8 @@ LineResult SplitRun::CopyLine() {
   // Writes what the line holds after its leading spaces: the held-back spaces first.
   const auto write = [&](const char* bytes, std::size_t count) {
     if (pending_spaces > 0) {
-      output_.AppendRepeated(Units::kSpace, pending_spaces);
+      output_.AppendRepeated(std::string_view(kSpaceRun<Units>.data(), kSpaceRun<Units>.size()),
+                             pending_spaces);
       pending_spaces = 0;
     }
     output_.Append(bytes, count);
