@@ -391,8 +391,7 @@ void frmMain::OnEndSession(bool ending) {
     return;
   }
   if (!job_running_) return;
-  session_ending_ = true;
-  if (!stop_requested_) StopJob();
+  OnQueryEndSession();  // stopped as Stop does, if the query did not come first
   // Outside the pump (in the job's final message box, say) the files are closed already.
   if (job_control_ != nullptr && in_pump_) job_control_->StopAndCloseFiles();
 }
@@ -409,10 +408,16 @@ std::string frmMain::OutputFolder() {
 
 void frmMain::PumpMessages() {
   if (!pump_) return;
-  in_pump_ = true;
-  const bool pumped = pump_->Pump();
-  in_pump_ = false;
-  if (pumped) ShowTaskbarProgress();
+  // For the whole call the job waits below at a line boundary, so a session end handled
+  // anywhere in it (also inside the taskbar's calls to the shell) may close its files.
+  struct InPump {
+    bool& flag;
+    explicit InPump(bool& in_pump) : flag(in_pump) { flag = true; }
+    ~InPump() { flag = false; }
+    InPump(const InPump&) = delete;
+    InPump& operator=(const InPump&) = delete;
+  } in_pump(in_pump_);
+  if (pump_->Pump()) ShowTaskbarProgress();
   // The program is being ended: stop as by Stop; the quit is posted again afterwards.
   if ((pump_->QuitReceived() || !hwnd_) && !stop_requested_) StopJob();
 }

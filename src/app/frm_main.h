@@ -89,6 +89,7 @@ class frmMain final : private SplitHost {
   void StartJob();
   void RunJob();
   void StopJob();
+  void EndFailedJob(const std::wstring& message);
   // Every caption change of Command2 goes through here (skin hook point).
   void SetCommand2Caption(const std::wstring& caption);
   void ShowLineTotal();

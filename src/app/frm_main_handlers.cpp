@@ -147,6 +147,9 @@ void frmMain::RunJob() {
       form.job_running_ = true;
     }
     ~JobScope() {
+      // Also when the job ended by an exception, which never took its control back.
+      form.job_control_ = nullptr;
+      form.in_pump_ = false;
       form.job_running_ = false;
       form.pump_ = nullptr;
       pump.RepostQuit();  // a WM_QUIT taken by the job's pump
@@ -162,14 +165,7 @@ void frmMain::RunJob() {
     // The job could not go on (out of memory, for example). The library's own text is
     // English and says nothing to the user; the window's message says what happened.
   }
-  SetTimer1Enabled(false);
-  ShowLineTotal();
-  SetCommand2Caption(kStartCaption);
-  EndTaskbarProgress(JobEnd::kFailed);
-  if (!session_ending_) {
-    ShowMessage(L"处理时发生意外错误（例如内存不足），处理已停止。", kErrorTitle, true);
-  }
-  ClearTaskbarProgress();
+  EndFailedJob(L"处理时发生意外错误（例如内存不足），处理已停止。");
 }
 
 // Stop: the job sees the flag at its next pass; the caption goes back at once.
@@ -187,8 +183,7 @@ void frmMain::JobStarted() {
 }
 
 // Normal end: Timer1 off, caption back, the taskbar button cleared (flashing when in the
-// background), the finishing message (not when closing or
-// when the session ends).
+// background), the finishing message (not when closing or when the session ends).
 void frmMain::JobFinished() {
   SetTimer1Enabled(false);
   ShowLineTotal();
@@ -207,15 +202,19 @@ void frmMain::JobStopped() {
   EndTaskbarProgress(JobEnd::kStopped);
 }
 
-// The job ended with an error: the taskbar button in the error state while the error
-// message naming the file is shown (none when the
-// session ends).
+// The job ended with an error: the message names the file (none when the session ends).
 void frmMain::JobFailed(const SplitError& error) {
+  EndFailedJob(DescribeSplitError(error));
+}
+
+// The end of a failed job: Timer1 off, caption back, the taskbar button in the error state
+// while the message is shown.
+void frmMain::EndFailedJob(const std::wstring& message) {
   SetTimer1Enabled(false);
   ShowLineTotal();
   SetCommand2Caption(kStartCaption);
   EndTaskbarProgress(JobEnd::kFailed);
-  if (!session_ending_) ShowMessage(DescribeSplitError(error), kErrorTitle, true);
+  if (!session_ending_) ShowMessage(message, kErrorTitle, true);
   ClearTaskbarProgress();
 }
 

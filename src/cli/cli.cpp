@@ -188,6 +188,24 @@ class CliHost final : public SplitHost {
   std::optional<SplitError> error_;
 };
 
+// Whether `arg` is the long option `name`, alone or as "name=VALUE".
+bool IsLongOption(std::string_view arg, std::string_view name) {
+  return arg.starts_with(name) && (arg.size() == name.size() || arg[name.size()] == '=');
+}
+
+// The value of the long option `name` at args[i]: after its "=", or the next argument
+// (then i moves on to it). False when there is none.
+bool TakeOptionValue(const std::vector<std::string>& args, std::size_t& i, std::string_view name,
+                     std::string& value) {
+  if (args[i].size() > name.size()) {
+    value = args[i].substr(name.size() + 1);
+    return true;
+  }
+  if (i + 1 >= args.size()) return false;
+  value = args[++i];
+  return true;
+}
+
 // Reports a usage error: the problem, the usage line and a pointer to --help.
 int UsageError(Console& console, const std::string& problem) {
   console.Err(std::string(kProgram) + ": " + problem + "\n" + UsageLine() +
@@ -269,13 +287,9 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileS
     } else if (arg == "--version") {
       console.Out(std::string(kProgram) + " " TARNWICK_VERSION "\n");
       return kExitSuccess;
-    } else if (arg == "--encoding" || arg.starts_with("--encoding=")) {
+    } else if (IsLongOption(arg, "--encoding")) {
       std::string value;
-      if (arg.size() > 10) {
-        value = arg.substr(11);
-      } else if (i + 1 < args.size()) {
-        value = args[++i];
-      } else {
+      if (!TakeOptionValue(args, i, "--encoding", value)) {
         return UsageError(console, "option --encoding needs an encoding");
       }
       const std::optional<SourceEncoding> parsed = ParseEncoding(value);
@@ -286,13 +300,9 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileS
       encoding = *parsed;
     } else if (arg == "--quiet") {
       quiet = true;
-    } else if (arg == "--lines" || arg.starts_with("--lines=")) {
+    } else if (IsLongOption(arg, "--lines")) {
       std::string value;
-      if (arg.size() > 7) {
-        value = arg.substr(8);
-      } else if (i + 1 < args.size()) {
-        value = args[++i];
-      } else {
+      if (!TakeOptionValue(args, i, "--lines", value)) {
         return UsageError(console, "option --lines needs a number of lines");
       }
       if (!TakeLineCount(console, value, lines)) return kExitUsage;
@@ -333,8 +343,10 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileS
   SplitOutcome outcome;
   try {
     outcome = RunSplit(host, files, options);
+    NotifyFilesClosed();  // before any more console output: the console may be closing
   } catch (const std::exception& error) {
     // The job could not go on (out of memory, for example): an error, not a crash.
+    NotifyFilesClosed();
     if (progress_line) progress_line->Finish();
     console.Err(std::string(kProgram) + ": " + error.what() + "\n");
     return kExitFailure;

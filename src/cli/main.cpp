@@ -9,7 +9,6 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#include <shellapi.h>
 
 #include "cli/console_text.h"
 #include "platform/dll_search.h"
@@ -35,16 +34,6 @@ class SystemConsole final : public tarnwick::cli::Console {
   }
 };
 
-// The arguments after the program name, from the UTF-16 command line.
-std::vector<std::string> Arguments() {
-  std::vector<std::string> args;
-  int count = 0;
-  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (wide == nullptr) return args;
-  for (int i = 1; i < count; ++i) args.push_back(tarnwick::WideToUtf8(wide[i]));
-  LocalFree(wide);
-  return args;
-}
 #else
 class SystemConsole final : public tarnwick::cli::Console {
  public:
@@ -54,19 +43,29 @@ class SystemConsole final : public tarnwick::cli::Console {
 };
 #endif
 
-}  // namespace
-
-int main([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
-#ifdef _WIN32
-  // DLLs loaded from now on come from the system folder only, never from beside the program.
-  tarnwick::platform::RestrictDllSearchToSystem();
-  const std::vector<std::string> args = Arguments();
-#else
-  const std::vector<std::string> args(argv + 1, argv + argc);
-#endif
+// Runs the command line with the arguments after the program name.
+int Run(const std::vector<std::string>& args) {
   tarnwick::cli::InstallInterruptHandler();
   SystemConsole console;
   const int status = tarnwick::cli::RunCommandLine(args, console, tarnwick::SystemFileSystem());
   std::fflush(stdout);
   return status;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// The UTF-16 arguments from the C runtime (linked with -municode): no shell32, which would
+// load user32 and so keep the log-off and shut-down events from the console handler.
+int wmain(int argc, wchar_t** argv) {
+  // DLLs loaded from now on come from the system folder only, never from beside the program.
+  tarnwick::platform::RestrictDllSearchToSystem();
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.push_back(tarnwick::WideToUtf8(argv[i]));
+  return Run(args);
+}
+#else
+int main(int argc, char** argv) {
+  return Run(std::vector<std::string>(argv + 1, argv + argc));
+}
+#endif

@@ -1,5 +1,6 @@
 #include "platform/ui_metrics.h"
 
+#include "platform/dll_search.h"
 #include "platform/gdi_guards.h"
 
 namespace tarnwick::platform {
@@ -30,23 +31,16 @@ struct DpiFunctions {
   AdjustWindowRectExForDpiFn adjust_window_rect_ex_for_dpi = nullptr;
 };
 
-// Casts a looked-up procedure to its known type.
-template <typename Fn>
-Fn Procedure(HMODULE module, const char* name) {
-  return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)))
-                : nullptr;
-}
-
 const DpiFunctions& Dpi() {
   static const DpiFunctions functions = [] {
     HMODULE user32 = GetModuleHandleW(L"user32.dll");
     DpiFunctions found;
     found.get_dpi_for_window =
-        Procedure<DpiFunctions::GetDpiForWindowFn>(user32, "GetDpiForWindow");
-    found.get_system_metrics_for_dpi =
-        Procedure<DpiFunctions::GetSystemMetricsForDpiFn>(user32, "GetSystemMetricsForDpi");
-    found.adjust_window_rect_ex_for_dpi =
-        Procedure<DpiFunctions::AdjustWindowRectExForDpiFn>(user32, "AdjustWindowRectExForDpi");
+        ExportAs<DpiFunctions::GetDpiForWindowFn>(GetProcAddress(user32, "GetDpiForWindow"));
+    found.get_system_metrics_for_dpi = ExportAs<DpiFunctions::GetSystemMetricsForDpiFn>(
+        GetProcAddress(user32, "GetSystemMetricsForDpi"));
+    found.adjust_window_rect_ex_for_dpi = ExportAs<DpiFunctions::AdjustWindowRectExForDpiFn>(
+        GetProcAddress(user32, "AdjustWindowRectExForDpi"));
     return found;
   }();
   return functions;

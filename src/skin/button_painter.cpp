@@ -92,14 +92,14 @@ LRESULT PaintButton(HWND hwnd, HDC hdc) {
   // The level is a byte of the blend record; a stray value must not spill into its flags.
   const LONG_PTR level = std::clamp<LONG_PTR>(GetSkinProp(hwnd, prop::ALPHALEVEL), 0, 255);
 
+  const AlphaBlendFunction alpha_blend = SystemAlphaBlend();
+  if (alpha_blend == nullptr) return 0;
   std::optional<tarnwick::platform::ScopedWindowDC> windowDC;
   HDC target = hdc;
   if (target == nullptr) {
     windowDC.emplace(hwnd);
     target = windowDC->get();
   }
-  const AlphaBlendFunction alpha_blend = SystemAlphaBlend();
-  if (alpha_blend == nullptr) return 0;
   BLENDFUNCTION blend{AC_SRC_OVER, 0, static_cast<BYTE>(level), 0};
   alpha_blend(target, 0, 0, bounds.Width, bounds.Height, face, 0, 0, bounds.Width, bounds.Height,
               blend);
