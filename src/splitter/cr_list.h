@@ -28,6 +28,13 @@ std::size_t ListCrsPortable(const char* bytes, std::size_t count, std::uint32_t*
 std::size_t ListCrUnitsLe(const char* bytes, std::size_t count, std::uint32_t* out);
 std::size_t ListCrUnitsBe(const char* bytes, std::size_t count, std::uint32_t* out);
 
+// The same listings of every line-end unit, CR or LF, for sources whose lines may also end
+// at a lone LF.
+std::size_t ListLineEnds(const char* bytes, std::size_t count, std::uint32_t* out);
+std::size_t ListLineEndsPortable(const char* bytes, std::size_t count, std::uint32_t* out);
+std::size_t ListLineEndUnitsLe(const char* bytes, std::size_t count, std::uint32_t* out);
+std::size_t ListLineEndUnitsBe(const char* bytes, std::size_t count, std::uint32_t* out);
+
 // Whether the processor runs the AVX2 variant, which ListCrs then uses.
 bool HasAvx2Listing();
 

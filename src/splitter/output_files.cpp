@@ -97,10 +97,28 @@ void OutputFiles::AppendRepeated(std::string_view chunk, std::uint64_t count) {
   }
 }
 
-bool OutputFiles::Finish() {
+bool OutputFiles::Finish(bool* made) {
+  if (made != nullptr) *made = false;
   if (abandoned_ || failed()) return false;
+  if (!make_empty_files_ && size_ == 0 && !opened_) return true;
   HandOver(size_, /*close=*/true);
+  if (made != nullptr) *made = true;
   return !failed();
+}
+
+bool OutputFiles::FinishBeforeLastLine() {
+  if (abandoned_ || failed()) return false;
+  HandOver(last_line_start_, /*close=*/true);
+  committed_ = size_;
+  last_line_start_ = kUnknown;
+  return !failed();
+}
+
+void OutputFiles::EndHeader() {
+  prologue_.append(active_, size_);
+  size_ = committed_ = 0;
+  last_line_start_ = kUnknown;
+  capturing_header_ = false;
 }
 
 bool OutputFiles::Settle() {
@@ -110,7 +128,9 @@ bool OutputFiles::Settle() {
 
 void OutputFiles::Abandon() {
   if (abandoned_) return;
-  if (!failed() && (committed_ > 0 || opened_)) HandOver(committed_, /*close=*/true);
+  if (!capturing_header_ && !failed() && (committed_ > 0 || opened_)) {
+    HandOver(committed_, /*close=*/true);
+  }
   abandoned_ = true;
   Settle();
   // Whatever was left open by a task that failed.
@@ -121,7 +141,8 @@ void OutputFiles::Abandon() {
   }
 }
 
-// Append for bytes that do not fit: hands full buffers over, then keeps the rest.
+// Append for bytes that do not fit: hands the complete lines over, so the line being
+// appended starts the next buffer, and only a line longer than a buffer in pieces.
 void OutputFiles::AppendSlow(const char* bytes, std::size_t count) {
   while (!failed() && !abandoned_) {
     const std::size_t piece = std::min(count, capacity_ - size_);
@@ -130,13 +151,26 @@ void OutputFiles::AppendSlow(const char* bytes, std::size_t count) {
     bytes += piece;
     count -= piece;
     if (count == 0) return;
-    HandOver(size_, /*close=*/false);
+    if (committed_ > 0) {
+      HandOver(committed_, /*close=*/false);
+    } else {
+      line_cut_ = true;
+      HandOver(size_, /*close=*/false);
+    }
   }
 }
 
 // Makes the first `count` bytes of the buffer a task (the rest, an unfinished line, moves
 // to the next buffer), and goes on in the next buffer once its earlier task has run.
 void OutputFiles::HandOver(std::size_t count, bool close) {
+  if (capturing_header_) {  // the header stays in memory, however long
+    prologue_.append(active_, count);
+    size_ -= count;
+    std::memmove(active_, active_ + count, size_);
+    committed_ = 0;
+    return;
+  }
+  handed_in_file_ = close ? 0 : handed_in_file_ + count;
   Task task{path_, active_, count, !opened_, close};
   opened_ = !close;
   Slot& next = slots_[(current_ + 1) % slots_.size()];
@@ -179,7 +213,8 @@ void OutputFiles::Run(const Task& task) {
 }
 
 // Opens an output file for the job's lines: never the source; an empty file gets the
-// source's mark first; a file of another encoding is left untouched. False after a failure.
+// source's mark and the header first; a file of another encoding is left untouched. False after a
+// failure.
 bool OutputFiles::Open(const std::string& path, std::string& reason) {
   open_file_ = files_.OpenAppend(path, reason);
   if (!open_file_) {
@@ -194,7 +229,7 @@ bool OutputFiles::Open(const std::string& path, std::string& reason) {
     case ExistingFileAction::kRefuse:
       return CloseAndFail(SplitErrorKind::kOutputEncoding, path, {});
     case ExistingFileAction::kWriteMark:
-      if (!mark_.empty() && !open_file_->Write(mark_.data(), mark_.size(), reason)) {
+      if (!prologue_.empty() && !open_file_->Write(prologue_.data(), prologue_.size(), reason)) {
         return CloseAndFail(SplitErrorKind::kOutputWrite, path, std::move(reason));
       }
       break;

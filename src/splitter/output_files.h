@@ -69,10 +69,20 @@ class OutputFiles {
   // source had a mark, the mark starts every file created or found empty.
   void SetEncoding(TextEncoding encoding, bool marked) {
     encoding_ = encoding;
-    mark_ = marked ? MarkOf(encoding) : std::string_view();
+    prologue_ = marked ? MarkOf(encoding) : std::string_view();
   }
+  // Whether a file no line went into is still made (created empty, or left as it was).
+  void SetMakeEmptyFiles(bool make) { make_empty_files_ = make; }
 
-  // Starts the next output file, named `path` (the previous one has been finished).
+  // The lines appended from now on until EndHeader are the header: they follow the mark at
+  // the start of every file created or found empty. Before the first file only.
+  void BeginHeader() { capturing_header_ = true; }
+  void EndHeader();
+  // Bytes that start every file created or found empty: the mark and the header.
+  std::size_t prologue_size() const { return prologue_.size(); }
+
+  // Starts the next output file, named `path` (the previous one has been finished). Bytes
+  // still in the buffer (a line moved by FinishBeforeLastLine) belong to it.
   void Begin(std::string path) {
     path_ = std::move(path);
     opened_ = false;
@@ -93,11 +103,26 @@ class OutputFiles {
   void AppendRepeated(std::string_view chunk, std::uint64_t count);
 
   // Marks everything appended so far as complete lines.
-  void EndLine() { committed_ = size_; }
+  void EndLine() {
+    last_line_start_ = line_cut_ ? kUnknown : committed_;
+    line_cut_ = false;
+    committed_ = size_;
+  }
 
   // Hands over the rest of the current file and its closing (an empty file is still
-  // opened, so it exists afterwards). False when a failure is known.
-  bool Finish();
+  // opened, so it exists afterwards, unless empty files are not made). False when a
+  // failure is known; `made` tells whether the file was handed over.
+  bool Finish(bool* made = nullptr);
+
+  // Bytes of the current file appended by this job (the prologue not counted).
+  std::uint64_t bytes_in_file() const { return handed_in_file_ + size_; }
+  std::uint64_t handed_in_file() const { return handed_in_file_; }
+  // Whether the last line ended by EndLine is still whole in the buffer, so that
+  // FinishBeforeLastLine can move it.
+  bool CanMoveLastLine() const { return last_line_start_ != kUnknown; }
+  // Finishes the current file before its last line, which becomes the first of the next
+  // file (Begin names it). False when a failure is known.
+  bool FinishBeforeLastLine();
 
   // Waits until every task has run. False when one failed.
   bool Settle();
@@ -121,6 +146,7 @@ class OutputFiles {
 
  private:
   static constexpr std::size_t kSlots = 4;  // buffers, with a worker
+  static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
 
   struct Slot {
     std::unique_ptr<char[]> bytes;
@@ -147,17 +173,22 @@ class OutputFiles {
   FileSystem& files_;
   const InputFile* source_ = nullptr;
   TextEncoding encoding_ = TextEncoding::kAnsi;
-  std::string_view mark_;
+  std::string prologue_;  // the mark and the header
+  bool make_empty_files_ = true;
+  bool capturing_header_ = false;
   std::size_t capacity_;
   IoWorker* worker_;
   std::vector<Slot> slots_;
   std::size_t current_ = 0;  // the slot being filled
   char* active_;             // its buffer
   std::size_t size_ = 0;
-  std::size_t committed_ = 0;  // bytes of complete lines at the front of the buffer
-  std::string path_;           // the current file
-  bool opened_ = false;        // a task that opens the current file has been handed over
-  bool abandoned_ = false;     // Abandon has run: nothing more is handed over
+  std::size_t committed_ = 0;               // bytes of complete lines at the front of the buffer
+  std::size_t last_line_start_ = kUnknown;  // where the last complete line starts
+  bool line_cut_ = false;                   // part of the line being appended has been handed over
+  std::uint64_t handed_in_file_ = 0;        // bytes of the current file handed over
+  std::string path_;                        // the current file
+  bool opened_ = false;     // a task that opens the current file has been handed over
+  bool abandoned_ = false;  // Abandon has run: nothing more is handed over
   std::uint64_t last_ticket_ = 0;
 
   // Used by the tasks only.

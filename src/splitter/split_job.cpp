@@ -1,21 +1,28 @@
 // The split job: streams the source in large blocks, trims and drops lines on the fly and
 // gathers the output in a buffer, so no line is ever held whole and memory stays bounded.
 //
-// Each block read gets a list of its CRs (see cr_list.h). Lines that lie whole in the
-// block take a fast path that keeps its state in registers and copies runs of unchanged
-// lines in one piece; a line crossing the end of the block, a full output buffer and the
-// count limit take the general path. The output files are opened, written and closed on a
-// helper thread while the job goes on with the lines.
+// The job is a short pipeline: the source reader (block_reader.h) gives blocks with the
+// list of their line ends; the line scanner here takes the lines from them, shaped as it
+// goes (trimmed and dropped, or kept as they are); the cutter decides where a file ends
+// (after N lines, before the line that would pass a size, or by the offset of a line in
+// the source); the namer names the files; the output files (output_files.h) write the
+// mark, the header and the lines on a helper thread. The scanner is a template over the
+// code unit, the line-end rule and the shaping, chosen once per job. Lines that lie whole
+// in the block take a fast path that keeps its state in registers and copies runs of
+// unchanged lines in one piece; a line crossing the end of the block, a full output
+// buffer, the count limit and the cutter's limits take the general path.
 #include "splitter/split_job.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string_view>
 #include <utility>
 
+#include "splitter/block_reader.h"
 #include "splitter/cr_list.h"
 #include "splitter/output_files.h"
 #include "splitter/text_encoding.h"
@@ -23,135 +30,6 @@
 
 namespace tarnwick {
 namespace {
-
-// Slack past the end of the read buffer, for the CR search.
-constexpr std::size_t kSlack = kCrListSlack;
-
-// Largest read: offsets into the read buffer are 32-bit.
-constexpr std::size_t kMaxReadBuffer = std::size_t{1} << 30;
-
-// A block of the source with the list of its CRs.
-struct Block {
-  const char* bytes = nullptr;
-  std::int64_t count = 0;  // bytes in the block; 0 at the end of the source, -1 on failure
-  const std::uint32_t* crs = nullptr;
-  std::size_t cr_count = 0;
-  std::uint64_t fresh = 0;  // bytes read from the source for this block
-};
-
-// The CRs of the current block, taken in order, one per line that ends at one.
-class CrIndex {
- public:
-  // Starts over with a freshly read block.
-  void Start(const Block& block) {
-    begin_ = block.bytes;
-    list_ = block.crs;
-    count_ = block.cr_count;
-    next_ = 0;
-  }
-
-  // The next CR not yet taken, or null when the rest of the block has none.
-  const char* Peek() const { return next_ < count_ ? begin_ + list_[next_] : nullptr; }
-  void Take() { ++next_; }
-
-  // Direct access for the fast path, which keeps its place in a local.
-  const char* begin() const { return begin_; }
-  const std::uint32_t* list() const { return list_; }
-  std::size_t next() const { return next_; }
-  std::size_t count() const { return count_; }
-  void set_next(std::size_t next) { next_ = next; }
-
- private:
-  const char* begin_ = nullptr;
-  const std::uint32_t* list_ = nullptr;  // offsets from begin_ of the block's CRs
-  std::size_t count_ = 0;
-  std::size_t next_ = 0;  // first entry not yet taken
-};
-
-// Reads the source block by block and lists each block's line ends. A block always holds
-// whole code units: with 16-bit units a byte left over by a read waits at the front of
-// the buffer for the next one, and a final odd byte of the source is kept apart (see
-// TakeOddTail). (Reading ahead on a helper thread was measured to cost more than it
-// saves: the system reads ahead already.)
-class BlockReader {
- public:
-  using Lister = std::size_t (*)(const char* bytes, std::size_t count, std::uint32_t* out);
-
-  explicit BlockReader(std::size_t capacity)
-      : capacity_(capacity),
-        bytes_(std::make_unique<char[]>(capacity + kMaxCarry + kSlack)),
-        crs_(std::make_unique<std::uint32_t[]>(capacity + kMaxCarry + kCrListExtra)) {}
-
-  // The source, the size of its code units and the listing of their CRs.
-  void Attach(InputFile* file, std::size_t unit_size, Lister lister) {
-    file_ = file;
-    unit_size_ = unit_size;
-    lister_ = lister;
-  }
-
-  // Bytes already read from the source (after its mark), delivered before the next read.
-  void Prepend(std::string_view bytes) {
-    std::memcpy(bytes_.get(), bytes.data(), bytes.size());
-    carried_ = bytes.size();
-  }
-
-  // Reads the next block, of at most the capacity (or one unit); count 0 at the end of the
-  // source, -1 on failure with the reason.
-  Block Next(std::string& reason) {
-    const std::size_t want = std::max(capacity_, unit_size_);
-    std::uint64_t fresh = 0;
-    for (;;) {
-      if (carried_ > 0 && delivered_ > 0) {
-        std::memmove(bytes_.get(), bytes_.get() + delivered_, carried_);
-      }
-      delivered_ = 0;
-      if (carried_ < want && !file_ended_) {
-        const std::int64_t count = file_->Read(bytes_.get() + carried_, want - carried_, reason);
-        if (count < 0) return Block{bytes_.get(), -1, crs_.get(), 0, fresh};
-        file_ended_ = count == 0;
-        fresh += static_cast<std::uint64_t>(count);
-        carried_ += static_cast<std::size_t>(count);
-      }
-      std::size_t take = std::min(carried_, want);
-      take -= take % unit_size_;
-      std::size_t rest = carried_ - take;
-      if (file_ended_ && rest > 0 && rest < unit_size_) {  // a single byte, with 16-bit units
-        odd_tail_ = bytes_[take];
-        has_odd_tail_ = true;
-        rest = 0;
-      }
-      if (take == 0 && !file_ended_) continue;  // half a unit so far
-      carried_ = rest;
-      delivered_ = take;
-      const std::size_t cr_count = take > 0 ? lister_(bytes_.get(), take, crs_.get()) : 0;
-      return Block{bytes_.get(), static_cast<std::int64_t>(take), crs_.get(), cr_count, fresh};
-    }
-  }
-
-  // A final odd byte of a source of 16-bit units, once the source has ended.
-  bool has_odd_tail() const { return has_odd_tail_; }
-  char TakeOddTail() {
-    has_odd_tail_ = false;
-    return odd_tail_;
-  }
-
- private:
-  // Bytes waiting at the front of the buffer: those of the mark's look-ahead, or a byte of
-  // an unfinished unit.
-  static constexpr std::size_t kMaxCarry = kLongestMark;
-
-  std::size_t capacity_;
-  std::unique_ptr<char[]> bytes_;
-  std::unique_ptr<std::uint32_t[]> crs_;
-  InputFile* file_ = nullptr;
-  std::size_t unit_size_ = 1;
-  Lister lister_ = nullptr;
-  std::size_t carried_ = 0;    // bytes waiting for the next block
-  std::size_t delivered_ = 0;  // bytes of the current block (the carried ones follow them)
-  bool file_ended_ = false;
-  bool has_odd_tail_ = false;
-  char odd_tail_ = 0;
-};
 
 // The code units of a source, as the line scanner sees them: a byte (ANSI and UTF-8) or
 // a 16-bit unit in either byte order. Chosen once per job; the scanner is compiled once
@@ -164,6 +42,9 @@ struct ByteUnits {
   static bool IsLf(const char* unit) { return *unit == '\n'; }
   static std::size_t ListCrs(const char* bytes, std::size_t count, std::uint32_t* out) {
     return tarnwick::ListCrs(bytes, count, out);
+  }
+  static std::size_t ListLineEnds(const char* bytes, std::size_t count, std::uint32_t* out) {
+    return tarnwick::ListLineEnds(bytes, count, out);
   }
 };
 
@@ -178,6 +59,10 @@ struct Utf16Units {
   static bool IsLf(const char* unit) { return Is(unit, '\n'); }
   static std::size_t ListCrs(const char* bytes, std::size_t count, std::uint32_t* out) {
     return kBigEndian ? ListCrUnitsBe(bytes, count, out) : ListCrUnitsLe(bytes, count, out);
+  }
+  static std::size_t ListLineEnds(const char* bytes, std::size_t count, std::uint32_t* out) {
+    return kBigEndian ? ListLineEndUnitsBe(bytes, count, out)
+                      : ListLineEndUnitsLe(bytes, count, out);
   }
 
  private:
@@ -199,6 +84,21 @@ constexpr auto kSpaceRun = [] {
   for (std::size_t i = 0; i < run.size(); ++i) run[i] = Units::kSpace[i % Units::kSize];
   return run;
 }();
+
+// The line scanner's rules for one job: the code units, whether a lone LF ends a line
+// (the listing then holds CRs and LFs) and whether lines are kept as they are.
+template <class UnitsType, bool kLfEndsLine, bool kKeepLines>
+struct Scan : UnitsType {
+  using Units = UnitsType;
+  static constexpr bool kAnyEnds = kLfEndsLine;
+  static constexpr bool kKeep = kKeepLines;
+  // The same rules with only CR and CR LF ending a line.
+  using CrOnly = Scan<UnitsType, false, kKeepLines>;
+  static std::size_t List(const char* bytes, std::size_t count, std::uint32_t* out) {
+    return kAnyEnds ? UnitsType::ListLineEnds(bytes, count, out)
+                    : UnitsType::ListCrs(bytes, count, out);
+  }
+};
 
 // How the copying of one line ended.
 enum class LineResult { kBlank, kWritten, kReadFailed, kWriteFailed, kCountOverflow };
@@ -236,9 +136,9 @@ class SplitRun final : public SplitJobControl {
            std::unique_ptr<IoWorker> writer)
       : host_(host),
         files_(files),
+        options_(options),
         progress_(options.progress != nullptr ? *options.progress : own_progress_),
         count_limit_(std::max<std::int32_t>(options.count_limit, 1)),
-        encoding_choice_(options.encoding),
         read_capacity_(std::clamp<std::size_t>(options.read_buffer_size, 1, kMaxReadBuffer)),
         reader_(read_capacity_),
         output_(files, std::max<std::size_t>(options.write_buffer_size, 1), writer.get()),
@@ -247,17 +147,31 @@ class SplitRun final : public SplitJobControl {
   }
 
   bool ReadMark(DetectedEncoding& detected);
-  template <class Units>
+  template <class Units, bool kKeep>
+  SplitOutcome StartLines(LineEnds rule);
+  template <class S>
   SplitOutcome Lines();
-  template <class Units, bool kFixedSettings>
+  template <class S>
+  SplitOutcome LineLoop();
+  template <class S, bool kFixedSettings>
   FastExit CopyLinesInBuffer();
-  template <class Units>
+  template <class S>
   bool PrepareNextLine();
-  template <class Units>
+  template <class S>
   LineResult CopyLine();
+  template <class S>
+  bool TakeLineEnd(const char* end);
   bool FileIsComplete();
+  bool ReadStop();
   bool Refill();
   bool BeginNextOutput();
+  bool FinishFile();
+  bool BeginPartsBefore(std::uint64_t offset);
+  bool LineWritten();
+  std::uint64_t PartStart(std::int32_t part) const;
+  const char* FastEnd() const;
+  std::size_t FastOutputLimit() const;
+  SplitOutcome EndOfSource(bool at_end);
   SplitOutcome Stopped();
   SplitOutcome FailOutput();
   SplitOutcome Fail(SplitErrorKind kind, std::string path, std::string reason);
@@ -265,26 +179,37 @@ class SplitRun final : public SplitJobControl {
 
   SplitHost& host_;
   FileSystem& files_;
+  const SplitOptions& options_;
   SplitProgress own_progress_;
   SplitProgress& progress_;
   std::int32_t count_limit_;
-  SourceEncoding encoding_choice_;
   std::size_t read_capacity_;
 
   std::string source_path_;
   std::unique_ptr<InputFile> source_;
+  std::uint64_t source_size_ = 0;  // with parts: the size that places the lines
   BlockReader reader_;
   std::string read_reason_;
-  const char* pos_ = nullptr;  // next unread byte of the read buffer
-  const char* end_ = nullptr;  // end of the bytes read into the buffer
+  const char* block_ = nullptr;     // start of the current block
+  const char* pos_ = nullptr;       // next unread byte of the read buffer
+  const char* end_ = nullptr;       // end of the bytes read into the buffer
+  std::uint64_t block_offset_ = 0;  // offset in the source of the block's first byte
+  std::uint64_t next_offset_ = 0;   // offset of the byte after the block
   CrIndex crs_;
   bool source_ended_ = false;  // a read returned no bytes
   bool skip_lf_ = false;       // the last line ended at a CR that was the last unit read
+  // With the rule kAuto, until the first line end: whether it has been seen, and whether
+  // it was a CR (the scanner then goes on with the CR-only rule).
+  bool deciding_ = false;
+  bool decided_cr_ = false;
 
   OutputFiles output_;
   std::string output_path_;
   std::int32_t file_number_ = 0;
+  std::int32_t files_begun_ = 0;
   std::int32_t lines_in_file_ = 0;
+  bool header_phase_ = false;  // the lines being read are the header
+  std::int32_t header_left_ = 0;
 
   // With a host of fixed settings: its stop flag, and N as read at the file's opening.
   const std::atomic<bool>* fixed_stop_ = nullptr;
@@ -307,27 +232,47 @@ SplitOutcome SplitRun::Run() {
   source_path_ = host_.SourcePath();
   if (host_.TrimsPaths()) source_path_ = std::string(TrimSpaces(source_path_));
   std::string reason;
-  source_ = files_.OpenRead(source_path_, reason);
+  source_ = host_.OpenSource(files_, source_path_, reason);
   if (!source_) return Fail(SplitErrorKind::kSourceOpen, source_path_, std::move(reason));
   output_.SetSource(source_.get());
   progress_.source_size = source_->Size();
+  if (options_.cut_by == CutBy::kParts) {
+    if (source_->Size() < 0) return Fail(SplitErrorKind::kSourceSizeUnknown, source_path_, {});
+    source_size_ = static_cast<std::uint64_t>(source_->Size());
+  }
+  // A file is made only when a line goes into it once the files are more than numbered
+  // runs of N lines; parts are always made, all of them.
+  output_.SetMakeEmptyFiles(options_.cut_by == CutBy::kParts ||
+                            (options_.cut_by == CutBy::kLines && !options_.keep_lines &&
+                             !options_.header_lines.has_value()));
   // The first bytes are read before any output exists: an unreadable source leaves no file.
   DetectedEncoding detected;
   if (!ReadMark(detected)) return Fail(SplitErrorKind::kSourceRead, source_path_, read_reason_);
   output_.SetEncoding(detected.encoding, detected.mark_length > 0);
+  block_offset_ = next_offset_ = detected.mark_length;
+  const LineEnds rule = options_.line_ends;
+  const bool keep = options_.keep_lines;
   switch (detected.encoding) {
     case TextEncoding::kAnsi:
     case TextEncoding::kUtf8:
-      reader_.Attach(source_.get(), ByteUnits::kSize, &ByteUnits::ListCrs);
-      return Lines<ByteUnits>();
+      return keep ? StartLines<ByteUnits, true>(rule) : StartLines<ByteUnits, false>(rule);
     case TextEncoding::kUtf16Le:
-      reader_.Attach(source_.get(), 2, &Utf16Units<false>::ListCrs);
-      return Lines<Utf16Units<false>>();
+      return keep ? StartLines<Utf16Units<false>, true>(rule)
+                  : StartLines<Utf16Units<false>, false>(rule);
     case TextEncoding::kUtf16Be:
-      reader_.Attach(source_.get(), 2, &Utf16Units<true>::ListCrs);
-      return Lines<Utf16Units<true>>();
+      return keep ? StartLines<Utf16Units<true>, true>(rule)
+                  : StartLines<Utf16Units<true>, false>(rule);
   }
-  return Lines<ByteUnits>();
+  return StartLines<ByteUnits, false>(rule);
+}
+
+// Picks the scanner for the line-end rule. Until the first line end of a kAuto job, CRs and
+// LFs are listed; a CR first then narrows the rule to CR and CR LF.
+template <class Units, bool kKeep>
+SplitOutcome SplitRun::StartLines(LineEnds rule) {
+  if (rule == LineEnds::kCr) return Lines<Scan<Units, false, kKeep>>();
+  deciding_ = rule == LineEnds::kAuto;
+  return Lines<Scan<Units, true, kKeep>>();
 }
 
 // Reads the first bytes of the source and decides its encoding; the bytes after the mark
@@ -343,33 +288,53 @@ bool SplitRun::ReadMark(DetectedEncoding& detected) {
     have += static_cast<std::size_t>(count);
   }
   progress_.bytes_read += have;
-  detected = DetectEncoding(std::string_view(first, have), encoding_choice_);
+  detected = DetectEncoding(std::string_view(first, have), options_.encoding);
   reader_.Prepend(std::string_view(first + detected.mark_length, have - detected.mark_length));
   return true;
 }
 
-// The job's loop over the lines of the source, from the first block to the end.
-template <class Units>
+// The start of the job's lines: the first block, the header or the first file.
+template <class S>
 SplitOutcome SplitRun::Lines() {
+  reader_.Attach(source_.get(), S::kSize, &S::List);
   if (!Refill()) return Fail(SplitErrorKind::kSourceRead, source_path_, read_reason_);
-  if (!BeginNextOutput()) return SplitOutcome::kFailed;
+  if (options_.header_lines.value_or(0) > 0) {
+    header_phase_ = true;
+    header_left_ = *options_.header_lines;
+    output_.BeginHeader();
+  } else if (!BeginNextOutput()) {
+    return SplitOutcome::kFailed;
+  }
+  return LineLoop<S>();
+}
 
+// The job's loop over the lines of the source, to the end.
+template <class S>
+SplitOutcome SplitRun::LineLoop() {
   for (;;) {
+    if constexpr (S::kAnyEnds) {
+      if (decided_cr_) {  // the first line end was a CR: lone LFs are characters
+        decided_cr_ = false;
+        crs_.KeepOnlyCrs([](const char* unit) { return !S::IsLf(unit); });
+        reader_.SetLister(&S::CrOnly::List);
+        return LineLoop<typename S::CrOnly>();
+      }
+    }
     // One pass per line: end test, stop flag, line, count, N, message pump.
     if (pos_ == end_) {
       if (fixed_stop_ != nullptr) host_.PumpMessages();  // once per block: see SplitHost
       if (closed_by_host_) return Stopped();
-      if (!PrepareNextLine<Units>()) {
+      if (!PrepareNextLine<S>()) {
         return Fail(SplitErrorKind::kSourceRead, source_path_, read_reason_);
       }
     }
     // A final odd byte of 16-bit units is a line of its own, or the end of the last one.
-    const bool odd_tail = Units::kSize > 1 && reader_.has_odd_tail();
+    const bool odd_tail = S::kSize > 1 && reader_.has_odd_tail();
     const bool at_end = pos_ == end_ && !odd_tail;
     bool stop = false;
-    if (pos_ != end_) {
-      const FastExit exit = fixed_stop_ != nullptr ? CopyLinesInBuffer<Units, true>()
-                                                   : CopyLinesInBuffer<Units, false>();
+    if (pos_ != end_ && !deciding_ && !header_phase_) {
+      const FastExit exit =
+          fixed_stop_ != nullptr ? CopyLinesInBuffer<S, true>() : CopyLinesInBuffer<S, false>();
       switch (exit) {
         case FastExit::kGeneral:
           break;
@@ -379,28 +344,34 @@ SplitOutcome SplitRun::Lines() {
           stop = true;
           break;
         case FastExit::kFileComplete:
-          if (!output_.Finish()) return FailOutput();
+          if (!FinishFile()) return FailOutput();
           if (!BeginNextOutput()) return SplitOutcome::kFailed;
           continue;
       }
-    } else if (odd_tail) {
-      stop = fixed_stop_ != nullptr ? fixed_stop_->load(std::memory_order_relaxed)
-                                    : host_.StopRequested();
+    } else if (!at_end) {
+      stop = ReadStop();
     }
     if (closed_by_host_) return Stopped();
-    if (at_end || stop) {
-      if (!output_.Finish() || !output_.Settle()) return FailOutput();
-      source_.reset();
-      return End(at_end ? SplitOutcome::kFinished : SplitOutcome::kStopped);
+    if (at_end || stop) return EndOfSource(at_end);
+    if (options_.cut_by == CutBy::kParts && !header_phase_ &&
+        !BeginPartsBefore(block_offset_ + static_cast<std::uint64_t>(pos_ - block_))) {
+      return output_.failed() ? FailOutput() : SplitOutcome::kFailed;
     }
-    switch (CopyLine<Units>()) {
+    switch (CopyLine<S>()) {
       case LineResult::kBlank:
         break;
       case LineResult::kWritten:
-        ++lines_in_file_;
-        ++progress_.lines_written;
+        if (header_phase_) {
+          if (--header_left_ == 0) {
+            header_phase_ = false;
+            output_.EndHeader();
+            if (!BeginNextOutput()) return SplitOutcome::kFailed;
+          }
+          break;
+        }
+        if (!LineWritten()) return output_.failed() ? FailOutput() : SplitOutcome::kFailed;
         if (FileIsComplete()) {
-          if (!output_.Finish()) return FailOutput();
+          if (!FinishFile()) return FailOutput();
           if (!BeginNextOutput()) return SplitOutcome::kFailed;
           continue;  // no message processing for the line that completes a file
         }
@@ -414,6 +385,70 @@ SplitOutcome SplitRun::Lines() {
     }
     if (fixed_stop_ == nullptr) host_.PumpMessages();
   }
+}
+
+// The stop flag, from the host or (with fixed settings) read directly.
+bool SplitRun::ReadStop() {
+  return fixed_stop_ != nullptr ? fixed_stop_->load(std::memory_order_relaxed)
+                                : host_.StopRequested();
+}
+
+// The end of the source (or a stop): a header not yet complete becomes the header; with
+// parts every part up to the last is made; the files are closed.
+SplitOutcome SplitRun::EndOfSource(bool at_end) {
+  if (header_phase_) {
+    header_phase_ = false;
+    output_.EndHeader();
+    if (options_.cut_by == CutBy::kParts && at_end && !BeginNextOutput()) {
+      return SplitOutcome::kFailed;
+    }
+  }
+  if (at_end && options_.cut_by == CutBy::kParts && files_begun_ > 0 &&
+      !BeginPartsBefore(std::numeric_limits<std::uint64_t>::max())) {
+    return output_.failed() ? FailOutput() : SplitOutcome::kFailed;
+  }
+  if (files_begun_ > 0 && !FinishFile()) return FailOutput();
+  if (!output_.Settle()) return FailOutput();
+  source_.reset();
+  return End(at_end ? SplitOutcome::kFinished : SplitOutcome::kStopped);
+}
+
+// Counts a line the general path has written, and with a size limit moves it to the next
+// file when the file held lines already and has grown past the limit with it. False when
+// a failure ended the job.
+bool SplitRun::LineWritten() {
+  ++lines_in_file_;
+  ++progress_.lines_written;
+  if (options_.cut_by != CutBy::kBytes || lines_in_file_ < 2 ||
+      output_.prologue_size() + output_.bytes_in_file() <= options_.max_file_bytes ||
+      !output_.CanMoveLastLine()) {
+    return true;
+  }
+  if (!output_.FinishBeforeLastLine()) return false;
+  host_.FileFinished(output_path_);
+  if (!BeginNextOutput()) return false;
+  lines_in_file_ = 1;
+  return true;
+}
+
+// The offset where part `part` (1-based) starts: the first offset o with
+// floor(o * parts / size) + 1 == part.
+std::uint64_t SplitRun::PartStart(std::int32_t part) const {
+  const auto k = static_cast<unsigned __int128>(options_.parts);
+  const auto product = static_cast<unsigned __int128>(part - 1) * source_size_;
+  return static_cast<std::uint64_t>((product + k - 1) / k);
+}
+
+// Finishes parts and begins the next until the current part is the one a line starting
+// at `offset` belongs to (the last part takes the lines of a source that grew). False when
+// a failure ended the job.
+bool SplitRun::BeginPartsBefore(std::uint64_t offset) {
+  while (file_number_ - options_.first_number + 1 < options_.parts &&
+         offset >= PartStart(file_number_ - options_.first_number + 2)) {
+    if (!FinishFile()) return false;
+    if (!BeginNextOutput()) return false;
+  }
+  return true;
 }
 
 // The host's way to end the job from inside the pump: the lines processed so far go to
@@ -431,37 +466,63 @@ void SplitRun::StopAndCloseFiles() {
 }
 
 // Whether the current file has its N lines: N is taken now (as read at the file's opening
-// with a host of fixed settings) and compared as a real number.
+// with a host of fixed settings) and compared as a real number. Only when cut by lines.
 bool SplitRun::FileIsComplete() {
+  if (options_.cut_by != CutBy::kLines) return false;
   const double n = fixed_stop_ != nullptr ? fixed_lines_per_file_ : host_.LinesPerFile();
   return static_cast<double>(lines_in_file_) >= n;
 }
 
+// Where the fast path must leave the block: at the first line of the next part, or its end.
+const char* SplitRun::FastEnd() const {
+  if (options_.cut_by != CutBy::kParts ||
+      file_number_ - options_.first_number + 1 >= options_.parts) {
+    return end_;
+  }
+  const std::uint64_t next_part = PartStart(file_number_ - options_.first_number + 2);
+  if (next_part >= next_offset_) return end_;
+  if (next_part <= block_offset_) return block_;
+  return block_ + (next_part - block_offset_);
+}
+
+// How far the fast path may fill the output buffer: its capacity, or with a size limit
+// what the current file has room for.
+std::size_t SplitRun::FastOutputLimit() const {
+  if (options_.cut_by != CutBy::kBytes) return output_.capacity();
+  const std::uint64_t used = output_.prologue_size() + output_.handed_in_file();
+  if (used >= options_.max_file_bytes) return 0;
+  return static_cast<std::size_t>(
+      std::min<std::uint64_t>(output_.capacity(), options_.max_file_bytes - used));
+}
+
 // The fast path: handles line after line (stop flag, line, count, N, pump) as long as
-// each ends at a CR inside the buffer with its LF, if any, also inside. Runs of lines that
-// need no change (no spaces at either end, CR LF) are copied in one piece when a line
-// needing a change comes or the path is left; the host cannot see the buffer meanwhile
-// (its StopAndCloseFiles finds the run through pump_point_). Lines crossing the end of
-// the buffer, a full output buffer and the line limit are left to the general path. The
-// state lives in locals, so the host calls do not force it out of registers.
-template <class Units, bool kFixedSettings>
+// each ends inside the buffer with the unit after its end, if any, also inside. Runs of
+// lines that need no change (with trimming: no spaces at either end, CR LF; kept lines
+// always) are copied in one piece when a line needing a change comes or the path is left;
+// the host cannot see the buffer meanwhile (its StopAndCloseFiles finds the run through
+// pump_point_). Lines crossing the end of the buffer, a full output buffer, the line limit
+// and the cutter's limits are left to the general path. The state lives in locals, so the
+// host calls do not force it out of registers.
+template <class S, bool kFixedSettings>
 FastExit SplitRun::CopyLinesInBuffer() {
-  constexpr std::size_t kUnit = Units::kSize;
+  constexpr std::size_t kUnit = S::kSize;
   constexpr std::size_t kLineEnd = 2 * kUnit;  // CR and LF
   const char* pos = pos_;
   const char* run_start = pos;  // start of the unchanged lines not yet copied
   const char* const end = end_;
+  const char* const fast_end = FastEnd();
   const char* const block = crs_.begin();
   const std::uint32_t* const list = crs_.list();
   std::size_t next = crs_.next();
   const std::size_t count = crs_.count();
   char* const out = output_.data();
   std::size_t out_size = output_.size();
-  const std::size_t out_capacity = output_.capacity();
+  const std::size_t out_capacity = FastOutputLimit();
   std::int32_t lines = lines_in_file_;
   std::int64_t total = progress_.lines_written;
   const std::int32_t limit = count_limit_;
-  const double fixed_n = fixed_lines_per_file_;
+  const bool by_lines = options_.cut_by == CutBy::kLines;
+  const double fixed_n = by_lines ? fixed_lines_per_file_ : std::numeric_limits<double>::infinity();
   FastExit exit = FastExit::kBufferEnd;
   // The message pump, with the place the host's StopAndCloseFiles needs.
   const auto pump = [&] {
@@ -469,7 +530,7 @@ FastExit SplitRun::CopyLinesInBuffer() {
     host_.PumpMessages();
     pump_point_.run_start = nullptr;
   };
-  while (pos != end) {
+  while (pos < fast_end) {
     const bool stop = kFixedSettings ? fixed_stop_->load(std::memory_order_relaxed)
                                      : closed_by_host_ || host_.StopRequested();
     if (stop) {
@@ -480,25 +541,39 @@ FastExit SplitRun::CopyLinesInBuffer() {
       exit = FastExit::kGeneral;
       break;
     }
-    const char* cr = block + list[next];
+    const char* cr = block + list[next];  // the line's end: a CR, or with kAnyEnds an LF
     // The output grows by at most the line and CR LF.
     if (cr + kUnit == end || lines >= limit ||
         out_size + static_cast<std::size_t>(cr + kLineEnd - run_start) > out_capacity) {
       exit = FastExit::kGeneral;
       break;
     }
-    const char* after = Units::IsLf(cr + kUnit) ? cr + kLineEnd : cr + kUnit;
+    const char* after;
+    if constexpr (S::kAnyEnds) {
+      if (S::IsLf(cr)) {
+        after = cr + kUnit;
+      } else if (S::IsLf(cr + kUnit)) {
+        after = cr + kLineEnd;
+        ++next;  // the LF's own entry
+      } else {
+        after = cr + kUnit;
+      }
+    } else {
+      after = S::IsLf(cr + kUnit) ? cr + kLineEnd : cr + kUnit;
+    }
     ++next;
-    if (cr == pos || Units::IsSpace(pos) || Units::IsSpace(cr - kUnit) || after == cr + kUnit) {
-      // A line to trim or drop, or one ending at a lone CR: copy the run before it.
+    if constexpr (S::kKeep) {
+      pos = after;
+    } else if (cr == pos || S::IsSpace(pos) || S::IsSpace(cr - kUnit) || after == cr + kUnit) {
+      // A line to trim or drop, or one ending at a lone CR or LF: copy the run before it.
       const auto run = static_cast<std::size_t>(pos - run_start);
       std::memcpy(out + out_size, run_start, run);
       out_size += run;
       run_start = after;
       const char* first = pos;
-      while (first < cr && Units::IsSpace(first)) first += kUnit;
+      while (first < cr && S::IsSpace(first)) first += kUnit;
       const char* last = cr;
-      while (last > first && Units::IsSpace(last - kUnit)) last -= kUnit;
+      while (last > first && S::IsSpace(last - kUnit)) last -= kUnit;
       pos = after;
       if (first == last) {  // blank: neither written nor counted
         if (!kFixedSettings) pump();
@@ -506,19 +581,21 @@ FastExit SplitRun::CopyLinesInBuffer() {
       }
       const auto length = static_cast<std::size_t>(last - first);
       std::memcpy(out + out_size, first, length);
-      std::memcpy(out + out_size + length, Units::kLineEnd.data(), kLineEnd);
+      std::memcpy(out + out_size + length, S::kLineEnd.data(), kLineEnd);
       out_size += length + kLineEnd;
     } else {
       pos = after;
     }
     ++lines;
     progress_.lines_written = ++total;
-    if (static_cast<double>(lines) >= (kFixedSettings ? fixed_n : host_.LinesPerFile())) {
+    if (static_cast<double>(lines) >=
+        (kFixedSettings || !by_lines ? fixed_n : host_.LinesPerFile())) {
       exit = FastExit::kFileComplete;
       break;
     }
     if (!kFixedSettings) pump();
   }
+  if (exit == FastExit::kBufferEnd && pos != end) exit = FastExit::kGeneral;  // a new part
   if (!closed_by_host_) {
     const auto run = static_cast<std::size_t>(pos - run_start);
     std::memcpy(out + out_size, run_start, run);
@@ -535,8 +612,10 @@ bool SplitRun::Refill() {
   const Block block = reader_.Next(read_reason_);
   const std::int64_t count = block.count;
   if (count < 0) return false;
-  pos_ = block.bytes;
+  block_ = pos_ = block.bytes;
   end_ = block.bytes + count;
+  block_offset_ = next_offset_;
+  next_offset_ += static_cast<std::uint64_t>(count);
   crs_.Start(block);
   if (count == 0) source_ended_ = true;
   progress_.bytes_read += block.fresh;
@@ -546,7 +625,7 @@ bool SplitRun::Refill() {
 // Called when the buffer is used up: makes the next line's first unit available
 // (pos_ < end_), or leaves pos_ == end_ at the end of the source. Consumes the LF of a
 // CR LF pair split across two reads.
-template <class Units>
+template <class S>
 bool SplitRun::PrepareNextLine() {
   for (;;) {
     if (pos_ == end_) {
@@ -556,8 +635,9 @@ bool SplitRun::PrepareNextLine() {
     }
     if (skip_lf_) {
       skip_lf_ = false;
-      if (Units::IsLf(pos_)) {
-        pos_ += Units::kSize;
+      if (S::IsLf(pos_)) {
+        pos_ += S::kSize;
+        if constexpr (S::kAnyEnds) crs_.Take();
         continue;
       }
     }
@@ -565,17 +645,43 @@ bool SplitRun::PrepareNextLine() {
   }
 }
 
-// The general path for one line: leading spaces skipped, trailing spaces held back as a
-// count until a later unit shows they are inside the line, CR LF appended. The line may
-// span any number of reads; a final odd byte of 16-bit units ends it.
-template <class Units>
+// Takes the listed line end at `end` (the first undecided one decides the rule) and moves
+// past it, and past the LF of a CR LF in the buffer. True when it is a CR that is the last
+// unit read, so an LF may follow in the next read.
+template <class S>
+bool SplitRun::TakeLineEnd(const char* end) {
+  crs_.Take();
+  pos_ = end + S::kSize;
+  const bool lf = S::kAnyEnds && S::IsLf(end);
+  if (deciding_) {
+    deciding_ = false;
+    decided_cr_ = !lf;
+  }
+  if (lf) return false;
+  if (pos_ == end_) return true;
+  if (S::IsLf(pos_)) {
+    pos_ += S::kSize;
+    if constexpr (S::kAnyEnds) crs_.Take();
+  }
+  return false;
+}
+
+// The general path for one line. Trimmed: leading spaces skipped, trailing spaces held
+// back as a count until a later unit shows they are inside the line, CR LF appended. Kept:
+// every unit as it is, with its own line end. The line may span any number of reads; a
+// final odd byte of 16-bit units ends it.
+template <class S>
 LineResult SplitRun::CopyLine() {
-  constexpr std::size_t kUnit = Units::kSize;
-  bool started = false;              // a non-space unit of this line has been seen
+  constexpr std::size_t kUnit = S::kSize;
+  bool started = S::kKeep;           // a non-space unit of this line has been seen
   std::uint64_t pending_spaces = 0;  // bytes of spaces held back
+  if (S::kKeep && lines_in_file_ >= count_limit_ && !header_phase_) {
+    return LineResult::kCountOverflow;
+  }
   // Writes what the line holds after its leading spaces: the held-back spaces first.
   const auto write = [&](const char* bytes, std::size_t count) {
     if (pending_spaces > 0) {
+      using Units = typename S::Units;
       output_.AppendRepeated(std::string_view(kSpaceRun<Units>.data(), kSpaceRun<Units>.size()),
                              pending_spaces);
       pending_spaces = 0;
@@ -586,28 +692,43 @@ LineResult SplitRun::CopyLine() {
     const char* p = pos_;
     const char* cr = crs_.Peek();
     const char* stop = cr != nullptr ? cr : end_;
-    if (!started) {
-      while (p < stop && Units::IsSpace(p)) p += kUnit;
+    if constexpr (S::kKeep) {
+      if (cr != nullptr) {
+        const bool cr_at_end = TakeLineEnd<S>(cr);
+        output_.Append(p, static_cast<std::size_t>(pos_ - p));
+        if (cr_at_end && !source_ended_) {
+          // The LF of a CR LF may start the next read: it belongs to this line.
+          if (output_.failed()) return LineResult::kWriteFailed;
+          if (!Refill()) return LineResult::kReadFailed;
+          if (pos_ != end_ && S::IsLf(pos_)) {
+            output_.Append(pos_, kUnit);
+            pos_ += kUnit;
+            if constexpr (S::kAnyEnds) crs_.Take();
+          }
+        }
+        break;
+      }
+      output_.Append(p, static_cast<std::size_t>(end_ - p));
+    } else {
+      if (!started) {
+        while (p < stop && S::IsSpace(p)) p += kUnit;
+        if (p < stop) {
+          if (lines_in_file_ >= count_limit_ && !header_phase_) {
+            return LineResult::kCountOverflow;
+          }
+          started = true;
+        }
+      }
       if (p < stop) {
-        if (lines_in_file_ >= count_limit_) return LineResult::kCountOverflow;
-        started = true;
+        const char* q = stop;
+        while (q > p && S::IsSpace(q - kUnit)) q -= kUnit;
+        if (q > p) write(p, static_cast<std::size_t>(q - p));
+        pending_spaces += static_cast<std::uint64_t>(stop - q);
       }
-    }
-    if (p < stop) {
-      const char* q = stop;
-      while (q > p && Units::IsSpace(q - kUnit)) q -= kUnit;
-      if (q > p) write(p, static_cast<std::size_t>(q - p));
-      pending_spaces += static_cast<std::uint64_t>(stop - q);
-    }
-    if (cr != nullptr) {
-      crs_.Take();
-      pos_ = cr + kUnit;
-      if (pos_ == end_) {
-        skip_lf_ = true;
-      } else if (Units::IsLf(pos_)) {
-        pos_ += kUnit;
+      if (cr != nullptr) {
+        skip_lf_ = TakeLineEnd<S>(cr);
+        break;
       }
-      break;
     }
     pos_ = end_;
     if (!source_ended_) {
@@ -615,17 +736,23 @@ LineResult SplitRun::CopyLine() {
       if (!Refill()) return LineResult::kReadFailed;
     }
     if (source_ended_) {
-      if (Units::kSize > 1 && reader_.has_odd_tail()) {
-        if (!started && lines_in_file_ >= count_limit_) return LineResult::kCountOverflow;
+      if (S::kSize > 1 && reader_.has_odd_tail()) {
+        if (!started && lines_in_file_ >= count_limit_ && !header_phase_) {
+          return LineResult::kCountOverflow;
+        }
         started = true;
         const char tail = reader_.TakeOddTail();
-        write(&tail, 1);
+        if (S::kKeep) {
+          output_.Append(&tail, 1);
+        } else {
+          write(&tail, 1);
+        }
       }
       break;
     }
   }
   if (!started) return LineResult::kBlank;
-  output_.Append(Units::kLineEnd.data(), Units::kLineEnd.size());
+  if constexpr (!S::kKeep) output_.Append(S::kLineEnd.data(), S::kLineEnd.size());
   if (output_.failed()) return LineResult::kWriteFailed;
   output_.EndLine();
   return LineResult::kWritten;
@@ -637,22 +764,32 @@ LineResult SplitRun::CopyLine() {
 bool SplitRun::BeginNextOutput() {
   std::string path = host_.OutputFolder();
   if (host_.TrimsPaths()) path = std::string(TrimSpaces(path));
-  const std::int64_t number = static_cast<std::int64_t>(file_number_) + 1;
-  char digits[24];
-  const auto rendered = std::to_chars(digits, digits + sizeof(digits), number);
+  const std::int64_t number = files_begun_ == 0 ? std::int64_t{options_.first_number}
+                                                : static_cast<std::int64_t>(file_number_) + 1;
   path += kPathSeparator;
-  path.append(digits, rendered.ptr);
-  path += ".txt";
-  if (file_number_ >= count_limit_) {
+  path += options_.names.Name(number);
+  if (number > count_limit_) {
     Fail(SplitErrorKind::kCountOverflow, std::move(path), {});
     return false;
   }
   file_number_ = static_cast<std::int32_t>(number);
+  ++files_begun_;
   lines_in_file_ = 0;
   progress_.file_number = file_number_;
-  if (fixed_stop_ != nullptr) fixed_lines_per_file_ = host_.LinesPerFile();
+  if (fixed_stop_ != nullptr && options_.cut_by == CutBy::kLines) {
+    fixed_lines_per_file_ = host_.LinesPerFile();
+  }
   output_path_ = path;
   output_.Begin(std::move(path));
+  return true;
+}
+
+// Hands over the current file's rest and its closing; tells the host of a file made.
+// False when a failure is known.
+bool SplitRun::FinishFile() {
+  bool made = false;
+  if (!output_.Finish(&made)) return false;
+  if (made) host_.FileFinished(output_path_);
   return true;
 }
 

@@ -7,7 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "splitter/file_namer.h"
 
 namespace tarnwick {
 
@@ -75,12 +78,13 @@ inline constexpr char kPathSeparator = '/';
 
 // Why a job ended with an error.
 enum class SplitErrorKind {
-  kSourceOpen,      // the source could not be opened
-  kSourceRead,      // reading the source failed
-  kOutputWrite,     // an output file could not be opened, written or closed
-  kOutputIsSource,  // an output file is the source file itself
-  kCountOverflow,   // the file number or line count would pass 2,147,483,647
-  kOutputEncoding,  // an existing output file holds text of another encoding
+  kSourceOpen,         // the source could not be opened
+  kSourceRead,         // reading the source failed
+  kOutputWrite,        // an output file could not be opened, written or closed
+  kOutputIsSource,     // an output file is the source file itself
+  kCountOverflow,      // the file number or line count would pass 2,147,483,647
+  kOutputEncoding,     // an existing output file holds text of another encoding
+  kSourceSizeUnknown,  // a split into parts needs the size, which the source does not tell
 };
 
 struct SplitError {
@@ -128,6 +132,15 @@ class SplitHost {
   // Whether the job removes the spaces at both ends of SourcePath and OutputFolder (the
   // window's rule). A host that takes paths as given (the command line) says false.
   virtual bool TrimsPaths() { return true; }
+
+  // Opens the source (a host may give its standard input for a path of its own).
+  virtual std::unique_ptr<InputFile> OpenSource(FileSystem& files, const std::string& path,
+                                                std::string& error) {
+    return files.OpenRead(path, error);
+  }
+
+  // Called when the job has handed over the last bytes of an output file it made.
+  virtual void FileFinished(const std::string& /*path*/) {}
 };
 
 // Live counters of a running job, readable by the host from inside PumpMessages.
@@ -147,6 +160,20 @@ enum class SourceEncoding {
   kUtf8,     // bytes, as kAnsi; EF BB BF at the start is the mark
 };
 
+// Which units end a line.
+enum class LineEnds {
+  kAuto,  // the first CR or LF of the source decides: an LF makes it kAny, otherwise kCr
+  kCr,    // CR and CR LF; a lone LF is a character (files written on Windows)
+  kAny,   // CR, LF and CR LF
+};
+
+// Where an output file ends.
+enum class CutBy {
+  kLines,  // after N lines (the host's LinesPerFile)
+  kBytes,  // before the line that would take the file past max_file_bytes
+  kParts,  // a line goes into the part its first byte's offset falls in, of `parts` parts
+};
+
 struct SplitOptions {
   std::size_t read_buffer_size = 1u << 19;   // bytes per source read (at least 1)
   std::size_t write_buffer_size = 1u << 19;  // output bytes gathered before a write (at least 1)
@@ -160,6 +187,18 @@ struct SplitOptions {
   // The source's encoding. A mark at the start is not part of the first line; every output
   // file the job creates or finds empty starts with it.
   SourceEncoding encoding = SourceEncoding::kAuto;
+
+  LineEnds line_ends = LineEnds::kAuto;
+  // Lines as they are: no trim, blank lines kept and counted, each with its own line end.
+  bool keep_lines = false;
+  // The first lines the job would write, repeated at the start of every file it creates or
+  // finds empty (after the mark) and not counted as lines of any file.
+  std::optional<std::int32_t> header_lines;
+  CutBy cut_by = CutBy::kLines;
+  std::uint64_t max_file_bytes = 0;  // with kBytes: mark, header and lines of a file
+  std::int32_t parts = 0;            // with kParts
+  FileNamer names;                   // the file names in the folder
+  std::int32_t first_number = 1;     // the number of the first file (at least 0)
 };
 
 enum class SplitOutcome { kFinished, kStopped, kFailed };

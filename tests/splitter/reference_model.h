@@ -1,47 +1,151 @@
-// A small reference model of the split rules, for comparing the job's output with.
+// A small reference model of the split rules, written directly from them (unit by unit,
+// no buffers), for comparing the job's output with: the line-end rule, trimming or keeping,
+// the header, and where files end (lines, bytes, parts), for bytes and 16-bit units.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "splitter/split_job.h"
+
 namespace tarnwick::testing {
 
-// The reference model: the trimmed non-blank lines of a source.
-inline std::vector<std::string> ReferenceLines(const std::string& source) {
-  std::vector<std::string> lines;
-  std::string line;
-  auto finish = [&] {
-    const std::size_t first = line.find_first_not_of(' ');
-    if (first != std::string::npos) {
-      lines.push_back(line.substr(first, line.find_last_not_of(' ') - first + 1));
+// How the model reads a source: unit size, byte order and the mark.
+struct UnitModel {
+  int unit = 1;  // 1 (bytes) or 2 (16-bit units)
+  bool big_endian = false;
+  std::string mark;  // "" for ANSI
+
+  // The unit holding the character `c` (below 256) in this byte order.
+  std::string Unit(char c) const {
+    if (unit == 1) return std::string(1, c);
+    return big_endian ? std::string{'\0', c} : std::string{c, '\0'};
+  }
+};
+
+// What the job is asked to do, as the model sees it.
+struct ModelSplit {
+  int n = 1000;  // lines per file (a whole number >= 1)
+  LineEnds rule = LineEnds::kAuto;
+  bool keep = false;
+  std::optional<int> header;
+  CutBy cut = CutBy::kLines;
+  std::uint64_t max_bytes = 0;
+  int parts = 0;
+};
+
+// A line as the job writes it, and the offset of its first byte in the source.
+struct ModelLine {
+  std::string bytes;
+  std::uint64_t offset;
+};
+
+// The lines the job writes: trimmed of space units with blank ones dropped and CR LF
+// units appended, or kept as they are. A final odd byte of 16-bit units is the last
+// character of the last line.
+inline std::vector<ModelLine> ModelLines(const std::string& source, const UnitModel& model,
+                                         LineEnds rule, bool keep) {
+  const std::size_t skip = source.starts_with(model.mark) ? model.mark.size() : 0;
+  std::string body = source.substr(skip);
+  std::string tail;
+  if (model.unit == 2 && body.size() % 2 == 1) {
+    tail = body.substr(body.size() - 1);
+    body.pop_back();
+  }
+  std::vector<std::string> units;
+  for (std::size_t i = 0; i < body.size(); i += model.unit) {
+    units.push_back(body.substr(i, model.unit));
+  }
+  const std::string cr = model.Unit('\r'), lf = model.Unit('\n'), space = model.Unit(' ');
+  if (rule == LineEnds::kAuto) {
+    const auto first = std::find_if(units.begin(), units.end(),
+                                    [&](const std::string& u) { return u == cr || u == lf; });
+    rule = first != units.end() && *first == lf ? LineEnds::kAny : LineEnds::kCr;
+  }
+  std::vector<ModelLine> lines;
+  auto add = [&](std::size_t start, std::size_t end, std::size_t after, bool with_tail) {
+    std::vector<std::string> line(units.begin() + start, units.begin() + (keep ? after : end));
+    if (with_tail && !tail.empty()) line.push_back(tail);
+    std::size_t first = 0, last = line.size();
+    if (!keep) {
+      while (first < last && line[first] == space) ++first;
+      while (last > first && line[last - 1] == space) --last;
     }
-    line.clear();
+    std::string text;
+    for (std::size_t k = first; k < last; ++k) text += line[k];
+    if (keep || !text.empty()) {
+      lines.push_back({keep ? text : text + cr + lf, skip + start * model.unit});
+    }
   };
-  for (std::size_t i = 0; i < source.size(); ++i) {
-    if (source[i] == '\r') {
-      finish();
-      if (i + 1 < source.size() && source[i + 1] == '\n') ++i;
-    } else {
-      line += source[i];
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    if (units[i] == cr || (rule == LineEnds::kAny && units[i] == lf)) {
+      const std::size_t after = units[i] == cr && i + 1 < units.size() && units[i + 1] == lf
+                                    ? i + 2
+                                    : i + 1;
+      add(start, i, after, false);
+      start = i = after;
+      --i;
     }
   }
-  finish();
+  if (start < units.size() || !tail.empty()) add(start, units.size(), units.size(), true);
   return lines;
 }
 
-// The reference model's files for a whole number N >= 1: N lines each, and one more
-// (possibly empty) file after the last full one.
-inline std::vector<std::string> ReferenceFiles(const std::string& source, int n) {
-  std::vector<std::string> files(1);
-  int lines_in_file = 0;
-  for (const std::string& line : ReferenceLines(source)) {
-    files.back() += line + "\r\n";
-    if (++lines_in_file == n) {
-      files.emplace_back();
-      lines_in_file = 0;
+// The model's files in an empty folder, in number order: each starts with the mark and the
+// header. Split by lines in the classic way, one more file follows the last full one.
+inline std::vector<std::string> ModelFiles(const std::string& source, const UnitModel& model,
+                                           const ModelSplit& split) {
+  std::vector<ModelLine> lines = ModelLines(source, model, split.rule, split.keep);
+  std::string prologue = model.mark;
+  const std::size_t header =
+      std::min<std::size_t>(lines.size(), static_cast<std::size_t>(split.header.value_or(0)));
+  for (std::size_t i = 0; i < header; ++i) prologue += lines[i].bytes;
+  lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(header));
+
+  std::vector<std::string> files;
+  if (split.cut == CutBy::kParts) {
+    files.assign(static_cast<std::size_t>(split.parts), prologue);
+    for (const ModelLine& line : lines) {
+      const std::uint64_t part = line.offset * split.parts / source.size();
+      files[std::min<std::uint64_t>(part, split.parts - 1)] += line.bytes;
+    }
+    return files;
+  }
+  const bool classic = split.cut == CutBy::kLines && !split.keep && !split.header;
+  if (classic) files.push_back(prologue);
+  int in_file = 0;
+  for (const ModelLine& line : lines) {
+    const bool full = split.cut == CutBy::kLines
+                          ? in_file == split.n
+                          : files.back().size() + line.bytes.size() > split.max_bytes;
+    if (files.empty() || (!classic && in_file > 0 && full)) {
+      files.push_back(prologue);
+      in_file = 0;
+    }
+    files.back() += line.bytes;
+    if (classic && ++in_file == split.n) {
+      files.push_back(prologue);
+      in_file = 0;
+    } else if (!classic) {
+      ++in_file;
     }
   }
   return files;
+}
+
+// The classic split of an ANSI source into files of N lines.
+inline std::vector<std::string> ReferenceFiles(const std::string& source, int n) {
+  return ModelFiles(source, UnitModel{}, ModelSplit{n});
+}
+
+// The same for a source of any encoding.
+inline std::vector<std::string> UnitReferenceFiles(const std::string& source, int n,
+                                                   const UnitModel& model) {
+  return ModelFiles(source, model, ModelSplit{n});
 }
 
 }  // namespace tarnwick::testing

@@ -88,10 +88,12 @@ TEST_P(SplitJobTest, LineEndsAndTrimming) {
                                      "last\r\n"});
   EXPECT_EQ(host.lines_per_file_reads, 5);
 
+  // The first line end decides: an LF makes CR, LF and CR LF line ends.
   MemoryFileSystem fresh;
   files = fresh;
-  EXPECT_EQ(Split("no\ncarriage\nreturn\n", 1), SplitOutcome::kFinished);
-  EXPECT_EQ(OutputFiles(files), (std::vector<std::string>{"no\ncarriage\nreturn\n\r\n", ""}));
+  EXPECT_EQ(Split("no\ncarriage\r\nreturn\rlast", 1), SplitOutcome::kFinished);
+  EXPECT_EQ(OutputFiles(files),
+            (std::vector<std::string>{"no\r\n", "carriage\r\n", "return\r\n", "last\r\n", ""}));
 }
 
 TEST_P(SplitJobTest, AppendsToExistingFiles) {
