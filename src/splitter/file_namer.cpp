@@ -31,7 +31,8 @@ std::optional<FileNamer> FileNamer::Parse(std::string_view pattern, std::string*
           "a control character");
     }
     if (c != '{') {
-      if (pieces.empty() || pieces.back().field != Field::kText) pieces.push_back({Field::kText, {}, 0});
+      if (pieces.empty() || pieces.back().field != Field::kText)
+        pieces.push_back({Field::kText, {}, 0});
       pieces.back().text += c;
       ++i;
       continue;

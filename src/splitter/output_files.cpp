@@ -106,18 +106,15 @@ bool OutputFiles::Finish(bool* made) {
   return !failed();
 }
 
-bool OutputFiles::FinishBeforeLastLine() {
+bool OutputFiles::FinishBeforeCurrentLine() {
   if (abandoned_ || failed()) return false;
-  HandOver(last_line_start_, /*close=*/true);
-  committed_ = size_;
-  last_line_start_ = kUnknown;
+  HandOver(committed_, /*close=*/true);
   return !failed();
 }
 
 void OutputFiles::EndHeader() {
   prologue_.append(active_, size_);
   size_ = committed_ = 0;
-  last_line_start_ = kUnknown;
   capturing_header_ = false;
 }
 

@@ -104,7 +104,6 @@ class OutputFiles {
 
   // Marks everything appended so far as complete lines.
   void EndLine() {
-    last_line_start_ = line_cut_ ? kUnknown : committed_;
     line_cut_ = false;
     committed_ = size_;
   }
@@ -117,12 +116,15 @@ class OutputFiles {
   // Bytes of the current file appended by this job (the prologue not counted).
   std::uint64_t bytes_in_file() const { return handed_in_file_ + size_; }
   std::uint64_t handed_in_file() const { return handed_in_file_; }
-  // Whether the last line ended by EndLine is still whole in the buffer, so that
-  // FinishBeforeLastLine can move it.
-  bool CanMoveLastLine() const { return last_line_start_ != kUnknown; }
-  // Finishes the current file before its last line, which becomes the first of the next
-  // file (Begin names it). False when a failure is known.
-  bool FinishBeforeLastLine();
+  // Whether `more` bytes of the line being appended would not fit in the buffer with the
+  // rest of the line, or part of the line has been handed over already: the line could then
+  // no longer be moved to the next file.
+  bool LineWouldSpill(std::uint64_t more) const {
+    return line_cut_ || size_ - committed_ + more > capacity_;
+  }
+  // Finishes the current file before the line being appended, which becomes the start of
+  // the next file (Begin names it). False when a failure is known.
+  bool FinishBeforeCurrentLine();
 
   // Waits until every task has run. False when one failed.
   bool Settle();
@@ -146,7 +148,6 @@ class OutputFiles {
 
  private:
   static constexpr std::size_t kSlots = 4;  // buffers, with a worker
-  static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
 
   struct Slot {
     std::unique_ptr<char[]> bytes;
@@ -182,13 +183,12 @@ class OutputFiles {
   std::size_t current_ = 0;  // the slot being filled
   char* active_;             // its buffer
   std::size_t size_ = 0;
-  std::size_t committed_ = 0;               // bytes of complete lines at the front of the buffer
-  std::size_t last_line_start_ = kUnknown;  // where the last complete line starts
-  bool line_cut_ = false;                   // part of the line being appended has been handed over
-  std::uint64_t handed_in_file_ = 0;        // bytes of the current file handed over
-  std::string path_;                        // the current file
-  bool opened_ = false;     // a task that opens the current file has been handed over
-  bool abandoned_ = false;  // Abandon has run: nothing more is handed over
+  std::size_t committed_ = 0;         // bytes of complete lines at the front of the buffer
+  bool line_cut_ = false;             // part of the line being appended has been handed over
+  std::uint64_t handed_in_file_ = 0;  // bytes of the current file handed over
+  std::string path_;                  // the current file
+  bool opened_ = false;               // a task that opens the current file has been handed over
+  bool abandoned_ = false;            // Abandon has run: nothing more is handed over
   std::uint64_t last_ticket_ = 0;
 
   // Used by the tasks only.

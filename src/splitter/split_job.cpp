@@ -101,7 +101,14 @@ struct Scan : UnitsType {
 };
 
 // How the copying of one line ended.
-enum class LineResult { kBlank, kWritten, kReadFailed, kWriteFailed, kCountOverflow };
+enum class LineResult {
+  kBlank,
+  kWritten,
+  kReadFailed,
+  kWriteFailed,
+  kCountOverflow,
+  kEnded,  // starting the next file failed and ended the job
+};
 
 // Why the fast path handed over to the general path.
 enum class FastExit {
@@ -118,6 +125,18 @@ struct PumpPoint {
   const char* pos = nullptr;
   std::size_t out_size = 0;
 };
+
+// The output buffer: with a size limit large enough, up to a bound, for a file of that
+// size, so that a line that does not fit is still whole in it and can start the next file.
+std::size_t WriteBufferSize(const SplitOptions& options) {
+  constexpr std::uint64_t kLargestForLimit = std::uint64_t{2} << 20;
+  std::size_t size = std::max<std::size_t>(options.write_buffer_size, 1);
+  if (options.cut_by == CutBy::kBytes) {
+    size = std::max(
+        size, static_cast<std::size_t>(std::min(options.max_file_bytes + 4, kLargestForLimit)));
+  }
+  return size;
+}
 
 // One run of the job; holds the open files, the buffers and the counters. The line
 // scanner (CopyLinesInBuffer, CopyLine and the loop around them) is a template over the
@@ -141,7 +160,7 @@ class SplitRun final : public SplitJobControl {
         count_limit_(std::max<std::int32_t>(options.count_limit, 1)),
         read_capacity_(std::clamp<std::size_t>(options.read_buffer_size, 1, kMaxReadBuffer)),
         reader_(read_capacity_),
-        output_(files, std::max<std::size_t>(options.write_buffer_size, 1), writer.get()),
+        output_(files, WriteBufferSize(options), writer.get()),
         writer_(std::move(writer)) {
     progress_ = SplitProgress{};
   }
@@ -167,7 +186,7 @@ class SplitRun final : public SplitJobControl {
   bool BeginNextOutput();
   bool FinishFile();
   bool BeginPartsBefore(std::uint64_t offset);
-  bool LineWritten();
+  bool MakeRoom(std::uint64_t more);
   std::uint64_t PartStart(std::int32_t part) const;
   const char* FastEnd() const;
   std::size_t FastOutputLimit() const;
@@ -369,7 +388,8 @@ SplitOutcome SplitRun::LineLoop() {
           }
           break;
         }
-        if (!LineWritten()) return output_.failed() ? FailOutput() : SplitOutcome::kFailed;
+        ++lines_in_file_;
+        ++progress_.lines_written;
         if (FileIsComplete()) {
           if (!FinishFile()) return FailOutput();
           if (!BeginNextOutput()) return SplitOutcome::kFailed;
@@ -382,6 +402,8 @@ SplitOutcome SplitRun::LineLoop() {
         return FailOutput();
       case LineResult::kCountOverflow:
         return Fail(SplitErrorKind::kCountOverflow, output_path_, {});
+      case LineResult::kEnded:
+        return output_.failed() ? FailOutput() : SplitOutcome::kFailed;
     }
     if (fixed_stop_ == nullptr) host_.PumpMessages();
   }
@@ -413,22 +435,19 @@ SplitOutcome SplitRun::EndOfSource(bool at_end) {
   return End(at_end ? SplitOutcome::kFinished : SplitOutcome::kStopped);
 }
 
-// Counts a line the general path has written, and with a size limit moves it to the next
-// file when the file held lines already and has grown past the limit with it. False when
-// a failure ended the job.
-bool SplitRun::LineWritten() {
-  ++lines_in_file_;
-  ++progress_.lines_written;
-  if (options_.cut_by != CutBy::kBytes || lines_in_file_ < 2 ||
-      output_.prologue_size() + output_.bytes_in_file() <= options_.max_file_bytes ||
-      !output_.CanMoveLastLine()) {
+// With a size limit, before `more` bytes of a line are appended: when they would take the
+// file past the limit, or the line could not be kept whole in the buffer, and the file
+// holds lines already, the file ends before the line, which starts the next file. False
+// when a failure ended the job.
+bool SplitRun::MakeRoom(std::uint64_t more) {
+  if (options_.cut_by != CutBy::kBytes || lines_in_file_ == 0 || header_phase_) return true;
+  if (output_.prologue_size() + output_.bytes_in_file() + more <= options_.max_file_bytes &&
+      !output_.LineWouldSpill(more)) {
     return true;
   }
-  if (!output_.FinishBeforeLastLine()) return false;
+  if (!output_.FinishBeforeCurrentLine()) return false;
   host_.FileFinished(output_path_);
-  if (!BeginNextOutput()) return false;
-  lines_in_file_ = 1;
-  return true;
+  return BeginNextOutput();
 }
 
 // The offset where part `part` (1-based) starts: the first offset o with
@@ -678,8 +697,10 @@ LineResult SplitRun::CopyLine() {
   if (S::kKeep && lines_in_file_ >= count_limit_ && !header_phase_) {
     return LineResult::kCountOverflow;
   }
-  // Writes what the line holds after its leading spaces: the held-back spaces first.
+  // Writes what the line holds after its leading spaces: the held-back spaces first. False
+  // when the job ended while making room.
   const auto write = [&](const char* bytes, std::size_t count) {
+    if (!MakeRoom(pending_spaces + count)) return false;
     if (pending_spaces > 0) {
       using Units = typename S::Units;
       output_.AppendRepeated(std::string_view(kSpaceRun<Units>.data(), kSpaceRun<Units>.size()),
@@ -687,6 +708,13 @@ LineResult SplitRun::CopyLine() {
       pending_spaces = 0;
     }
     output_.Append(bytes, count);
+    return true;
+  };
+  // Appends bytes of a kept line as they are.
+  const auto keep = [&](const char* bytes, std::size_t count) {
+    if (!MakeRoom(count)) return false;
+    output_.Append(bytes, count);
+    return true;
   };
   for (;;) {
     const char* p = pos_;
@@ -695,20 +723,20 @@ LineResult SplitRun::CopyLine() {
     if constexpr (S::kKeep) {
       if (cr != nullptr) {
         const bool cr_at_end = TakeLineEnd<S>(cr);
-        output_.Append(p, static_cast<std::size_t>(pos_ - p));
+        if (!keep(p, static_cast<std::size_t>(pos_ - p))) return LineResult::kEnded;
         if (cr_at_end && !source_ended_) {
           // The LF of a CR LF may start the next read: it belongs to this line.
           if (output_.failed()) return LineResult::kWriteFailed;
           if (!Refill()) return LineResult::kReadFailed;
           if (pos_ != end_ && S::IsLf(pos_)) {
-            output_.Append(pos_, kUnit);
+            if (!keep(pos_, kUnit)) return LineResult::kEnded;
             pos_ += kUnit;
             if constexpr (S::kAnyEnds) crs_.Take();
           }
         }
         break;
       }
-      output_.Append(p, static_cast<std::size_t>(end_ - p));
+      if (!keep(p, static_cast<std::size_t>(end_ - p))) return LineResult::kEnded;
     } else {
       if (!started) {
         while (p < stop && S::IsSpace(p)) p += kUnit;
@@ -722,7 +750,7 @@ LineResult SplitRun::CopyLine() {
       if (p < stop) {
         const char* q = stop;
         while (q > p && S::IsSpace(q - kUnit)) q -= kUnit;
-        if (q > p) write(p, static_cast<std::size_t>(q - p));
+        if (q > p && !write(p, static_cast<std::size_t>(q - p))) return LineResult::kEnded;
         pending_spaces += static_cast<std::uint64_t>(stop - q);
       }
       if (cr != nullptr) {
@@ -742,17 +770,16 @@ LineResult SplitRun::CopyLine() {
         }
         started = true;
         const char tail = reader_.TakeOddTail();
-        if (S::kKeep) {
-          output_.Append(&tail, 1);
-        } else {
-          write(&tail, 1);
-        }
+        if (!(S::kKeep ? keep(&tail, 1) : write(&tail, 1))) return LineResult::kEnded;
       }
       break;
     }
   }
   if (!started) return LineResult::kBlank;
-  if constexpr (!S::kKeep) output_.Append(S::kLineEnd.data(), S::kLineEnd.size());
+  if constexpr (!S::kKeep) {
+    if (!MakeRoom(S::kLineEnd.size())) return LineResult::kEnded;
+    output_.Append(S::kLineEnd.data(), S::kLineEnd.size());
+  }
   if (output_.failed()) return LineResult::kWriteFailed;
   output_.EndLine();
   return LineResult::kWritten;

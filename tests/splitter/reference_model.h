@@ -83,9 +83,8 @@ inline std::vector<ModelLine> ModelLines(const std::string& source, const UnitMo
   std::size_t start = 0;
   for (std::size_t i = 0; i < units.size(); ++i) {
     if (units[i] == cr || (rule == LineEnds::kAny && units[i] == lf)) {
-      const std::size_t after = units[i] == cr && i + 1 < units.size() && units[i + 1] == lf
-                                    ? i + 2
-                                    : i + 1;
+      const std::size_t after =
+          units[i] == cr && i + 1 < units.size() && units[i + 1] == lf ? i + 2 : i + 1;
       add(start, i, after, false);
       start = i = after;
       --i;
@@ -119,9 +118,10 @@ inline std::vector<std::string> ModelFiles(const std::string& source, const Unit
   if (classic) files.push_back(prologue);
   int in_file = 0;
   for (const ModelLine& line : lines) {
-    const bool full = split.cut == CutBy::kLines
-                          ? in_file == split.n
-                          : files.back().size() + line.bytes.size() > split.max_bytes;
+    const bool full =
+        split.cut == CutBy::kLines
+            ? in_file == split.n
+            : !files.empty() && files.back().size() + line.bytes.size() > split.max_bytes;
     if (files.empty() || (!classic && in_file > 0 && full)) {
       files.push_back(prologue);
       in_file = 0;
@@ -135,6 +135,35 @@ inline std::vector<std::string> ModelFiles(const std::string& source, const Unit
     }
   }
   return files;
+}
+
+// The job's options for what the model is asked (N goes to the host).
+inline SplitOptions WithModelSplit(SplitOptions options, const ModelSplit& split) {
+  options.line_ends = split.rule;
+  options.keep_lines = split.keep;
+  options.header_lines = split.header;
+  options.cut_by = split.cut;
+  options.max_file_bytes = split.max_bytes;
+  options.parts = split.parts;
+  return options;
+}
+
+// A table of ways to split, one of each rule, shaping and cut, and some together.
+inline std::vector<ModelSplit> SplitTable() {
+  using enum LineEnds;
+  return {
+      {1, kAuto},
+      {2, kCr},
+      {3, kAny},
+      {2, kAuto, true},
+      {3, kAuto, false, 1},
+      {1, kAny, true, 2},
+      {0, kAuto, false, {}, CutBy::kBytes, 14},
+      {0, kAny, true, 1, CutBy::kBytes, 1},
+      {0, kCr, true, {}, CutBy::kBytes, 30},
+      {0, kAuto, false, {}, CutBy::kParts, 0, 3},
+      {0, kAny, true, 1, CutBy::kParts, 0, 9},
+  };
 }
 
 // The classic split of an ANSI source into files of N lines.

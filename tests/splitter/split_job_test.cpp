@@ -16,10 +16,15 @@ namespace tarnwick {
 namespace {
 
 using testing::MemoryFileSystem;
+using testing::ModelFiles;
+using testing::ModelSplit;
 using testing::Out;
 using testing::OutputFiles;
 using testing::ReferenceFiles;
 using testing::ScriptedHost;
+using testing::SplitTable;
+using testing::UnitModel;
+using testing::WithModelSplit;
 
 // Buffer sizes and threading for a parameterised run.
 struct Config {
@@ -131,33 +136,46 @@ TEST_P(SplitJobTest, MatchesReferenceModelOnRandomSources) {
     host.lines_per_file = n;
     std::atomic<bool> never{false};
     if (round % 2 == 1) host.fixed_settings_stop = &never;  // same output either way
-    SplitOptions options = OptionsFor(GetParam());
+    // Every other round one of the other ways to split.
+    ModelSplit split{n};
+    if (round % 2 == 0) split = SplitTable()[random() % SplitTable().size()];
+    host.lines_per_file = split.n == 0 ? 1 : split.n;
+    const SplitOptions options = WithModelSplit(OptionsFor(GetParam()), split);
     ASSERT_EQ(RunSplit(host, files, options), SplitOutcome::kFinished);
-    EXPECT_EQ(OutputFiles(files), ReferenceFiles(source, n)) << "round " << round;
+    EXPECT_EQ(OutputFiles(files), ModelFiles(source, UnitModel{}, split)) << "round " << round;
   }
 }
 
-// Every combination of tiny read and write buffers and N = 1..5 over a source with CR LF
-// pairs, spaces, blank lines and multibyte text at every offset.
+// Every combination of tiny read and write buffers and every way to split (line-end rules,
+// trimmed or kept, header, by lines, bytes or parts) over sources with CR LF pairs, lone LFs,
+// spaces, blank lines and multibyte text at every offset; the first line end a CR or an LF.
 TEST(SplitJobBuffers, TinyBuffersMatchReferenceModel) {
-  const std::string source =
+  const std::string sources[] = {
       "alpha\r\n  beta  \r\n\r\n   \r\ngamma\r\r\n\tdelta\t\r \xD6\xD0\xCE\xC4 \r\n"
-      "lf\ninside\r\n epsilon\r\n\r\nzeta  \r\n  eta\r\ntheta\r";
-  for (std::size_t read = 1; read <= 16; ++read) {
-    for (std::size_t write : {std::size_t{1}, std::size_t{3}, read + 4}) {
-      for (int n = 1; n <= 5; ++n) {
-        MemoryFileSystem files;
-        files.files["in.txt"] = source;
-        ScriptedHost host;
-        host.lines_per_file = n;
-        SplitOptions options;
-        options.read_buffer_size = read;
-        options.write_buffer_size = write;
-        options.background_writes = (read + write) % 2 == 0;
-        ASSERT_EQ(RunSplit(host, files, options), SplitOutcome::kFinished);
-        const std::vector<std::string> expected = ReferenceFiles(source, n);
-        ASSERT_EQ(OutputFiles(files), expected)
-            << "read " << read << " write " << write << " n " << n;
+      "lf\ninside\r\n epsilon\r\n\r\nzeta  \r\n  eta\r\ntheta\r",
+      "one\n two \r\n\n\r\rthree\r\n\n  \nfour\rfive\n\r\n six\n\n"};
+  for (const std::string& source : sources) {
+    for (ModelSplit split : SplitTable()) {
+      for (std::size_t read = 1; read <= 16; ++read) {
+        for (std::size_t write : {std::size_t{1}, std::size_t{3}, read + 4}) {
+          for (int n = split.n; n <= (split.n == 1 ? 5 : split.n); ++n) {
+            split.n = n;
+            MemoryFileSystem files;
+            files.files["in.txt"] = source;
+            ScriptedHost host;
+            host.lines_per_file = std::max(n, 1);
+            SplitOptions options;
+            options.read_buffer_size = read;
+            options.write_buffer_size = write;
+            options.background_writes = (read + write) % 2 == 0;
+            ASSERT_EQ(RunSplit(host, files, WithModelSplit(options, split)),
+                      SplitOutcome::kFinished);
+            ASSERT_EQ(OutputFiles(files), ModelFiles(source, UnitModel{}, split))
+                << "read " << read << " write " << write << " n " << n << " rule "
+                << static_cast<int>(split.rule) << " keep " << split.keep << " cut "
+                << static_cast<int>(split.cut) << " source " << source.size();
+          }
+        }
       }
     }
   }

@@ -57,10 +57,12 @@ struct Job {
 // Runs the job over `source` with N lines per file and the given buffers.
 void Split(Job& run, const std::string& source, double n, std::size_t read = 1 << 16,
            std::size_t write = 1 << 16, bool background = true,
-           SourceEncoding encoding = SourceEncoding::kAuto) {
+           SourceEncoding encoding = SourceEncoding::kAuto,
+           const testing::ModelSplit* split = nullptr) {
   run.files.files["in.txt"] = source;
   run.host.lines_per_file = n;
   SplitOptions options;
+  if (split != nullptr) options = testing::WithModelSplit(options, *split);
   options.read_buffer_size = read;
   options.write_buffer_size = write;
   options.background_writes = background;
@@ -95,6 +97,17 @@ TEST(UnicodeSplit, EveryTinyBufferSizeMatchesTheModel) {
               << "unit " << model.unit << " read " << read << " write " << write << " n " << n;
         }
       }
+      // The other ways to split, over fewer write buffers.
+      for (const testing::ModelSplit& split : testing::SplitTable()) {
+        for (const std::size_t write : {std::size_t{1}, std::size_t{5}, read + 3}) {
+          Job run;
+          Split(run, source, split.n == 0 ? 1 : split.n, read, write, write % 2 == 0,
+                SourceEncoding::kAuto, &split);
+          ASSERT_EQ(OutputFiles(run.files), testing::ModelFiles(source, model, split))
+              << "unit " << model.unit << " read " << read << " write " << write << " cut "
+              << static_cast<int>(split.cut) << " rule " << static_cast<int>(split.rule);
+        }
+      }
     }
   }
 }
@@ -122,9 +135,14 @@ TEST(UnicodeSplit, RandomSourcesMatchTheModel) {
     run.files.largest_read = 1 + random() % 40;
     std::atomic<bool> never{false};
     if (round % 2 == 1) run.host.fixed_settings_stop = &never;
-    Split(run, source, n, 1 + random() % 64, 1 + random() % 64, random() % 2 == 0);
+    // Every other round one of the other ways to split.
+    testing::ModelSplit split{n};
+    if (round % 2 == 0) split = testing::SplitTable()[random() % testing::SplitTable().size()];
+    Split(run, source, split.n == 0 ? 1 : split.n, 1 + random() % 64, 1 + random() % 64,
+          random() % 2 == 0, SourceEncoding::kAuto, &split);
     ASSERT_EQ(run.outcome, SplitOutcome::kFinished);
-    ASSERT_EQ(OutputFiles(run.files), UnitReferenceFiles(source, n, model)) << "round " << round;
+    ASSERT_EQ(OutputFiles(run.files), testing::ModelFiles(source, model, split))
+        << "round " << round;
   }
 }
 
