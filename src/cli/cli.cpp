@@ -2,7 +2,9 @@
 // terminal, and turns the outcome into a message and an exit status.
 #include "cli/cli.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <optional>
@@ -22,39 +24,74 @@ constexpr std::int32_t kDefaultLines = 1000;
 
 // The usage line, with a line break.
 std::string UsageLine() {
-  return "usage: tarnwick-split [-l N] [-q] [--encoding E] SOURCE DIR\n";
+  return "usage: tarnwick-split [OPTION]... SOURCE DIR\n";
 }
 
 // The --help text.
 std::string HelpText() {
   const std::string sep(1, kPathSeparator);
   return UsageLine() + "\n" + "Splits SOURCE into DIR" + sep + "1.txt, DIR" + sep +
-         "2.txt, ... of N lines each. A line ends at CR or\n"
-         "CR LF; spaces at both ends of a line are removed, blank lines are dropped, every\n"
-         "line is written with CR LF, and files that exist already are appended to. A new\n"
-         "file is started after every N lines, so the last file may be empty. SOURCE and\n"
-         "DIR are taken as given, spaces included.\n"
+         "2.txt, ...; SOURCE '-' reads standard input.\n"
+         "A line ends at CR or CR LF, and also at a lone LF when the first line end of\n"
+         "SOURCE is an LF (text from Linux, macOS, Git and the web). Spaces at both ends of\n"
+         "a line are removed, blank lines dropped and every line written with CR LF, unless\n"
+         "--keep. Files that exist already are appended to. SOURCE and DIR are taken as\n"
+         "given, spaces included.\n"
          "\n"
-         "  -l, --lines=N  lines per file, a whole number from 1 to 2147483647 (default 1000)\n"
-         "  -q, --quiet    no progress line (it is shown only when stderr is a terminal)\n"
-         "      --encoding=E  the text encoding of SOURCE: auto (default), ansi, utf-16le,\n"
-         "                 utf-16be or utf-8. auto goes by the byte-order mark at the start\n"
-         "                 (FF FE, FE FF, EF BB BF) and takes a file without one as bytes of\n"
-         "                 the ANSI code page, never converted. UTF-16 is split by its 16-bit\n"
-         "                 units. A forced encoding is used whatever the first bytes are; its\n"
-         "                 own mark at the start still counts as the mark. The mark is not\n"
-         "                 part of the first line, and every file created or found empty\n"
-         "                 starts with it; an existing file of another encoding is refused.\n"
-         "      --help     show this help and exit\n"
-         "      --version  show the version and exit\n"
+         "Where a file ends (one of the three):\n"
+         "  -l, --lines=N       N lines a file (default 1000); without -b, -n, --header and\n"
+         "                      --keep a new file follows every full one, so the last may be\n"
+         "                      empty\n"
+         "  -b, --bytes=SIZE    files of at most SIZE bytes of whole lines; SIZE a whole\n"
+         "                      number, optional suffix K M G (1024, 1024^2, 1024^3) or KB MB\n"
+         "                      GB (1000, 1000^2, 1000^3); a line that alone does not fit\n"
+         "                      goes into a file of its own; lines are never cut\n"
+         "  -n, --parts=K       exactly K files of about equal size, lines whole (SOURCE must\n"
+         "                      be a file whose size is known, not a pipe)\n"
+         "Lines and names:\n"
+         "      --header[=K]    the first K lines (default 1) start every file the job\n"
+         "                      creates or finds empty, and are not counted in N\n"
+         "  -k, --keep          lines as they are: no trim, blank lines kept, each line with\n"
+         "                      its own line end; the files put together are SOURCE\n"
+         "      --name=PATTERN  file names: {n} the number, {n:W} zero-padded to W digits,\n"
+         "                      {stem} SOURCE's name without its last extension, {ext} that\n"
+         "                      extension without the dot (standard input: 'stdin', '');\n"
+         "                      default {n}.txt\n"
+         "      --start=M       number of the first file (default 1)\n"
+         "      --line-ends=E   auto (default, as above), cr (CR and CR LF; a lone LF is a\n"
+         "                      character) or any (CR, LF and CR LF)\n"
+         "      --encoding=E    the text encoding of SOURCE: auto (default), ansi, utf-16le,\n"
+         "                      utf-16be or utf-8. auto goes by the byte-order mark at the\n"
+         "                      start (FF FE, FE FF, EF BB BF) and takes a file without one as\n"
+         "                      bytes of the ANSI code page, never converted. UTF-16 is split\n"
+         "                      by its 16-bit units. A forced encoding is used whatever the\n"
+         "                      first bytes are; its own mark at the start still counts as\n"
+         "                      the mark. The mark is not part of the first line; every file\n"
+         "                      created or found empty starts with it (UTF-16 always has\n"
+         "                      one); an existing file of another encoding is refused.\n"
+         "Output:\n"
+         "  -v, --verbose       print each file's path when it is finished, and the totals\n"
+         "  -q, --quiet         no progress line (it is shown only when stderr is a terminal)\n"
+         "      --help          show this help and exit\n"
+         "      --version       show the version and exit\n"
+         "\n"
+         "Examples:\n"
+         "  tarnwick-split -l 100000 --header --name={stem}_{n:3}.csv data.csv parts\n"
+         "      a CSV with its header into files of 100,000 rows: data_001.csv, ...\n"
+         "  tarnwick-split -b 20MB --keep app.log logs\n"
+         "      a log into files of at most 20 MB, every byte as it was\n"
+         "  tarnwick-split -n 4 --keep big.txt work\n"
+         "      a file into 4 parts of about equal size\n"
+         "  zcat big.gz | tarnwick-split -l 5000 - out\n"
+         "      from a pipe\n"
          "\n"
          "Exit status: 0 done, 1 error, 2 usage error; 128 + the signal's number when\n"
          "stopped: 130 Ctrl-C, 143 SIGTERM (log-off, shut-down), 129 SIGHUP (terminal or\n"
          "console closed). The files written so far are kept, each ending with a whole line.\n";
 }
 
-// A whole number from 1 to 2147483647 written in decimal digits only, or nothing.
-std::optional<std::int32_t> ParseLineCount(std::string_view text) {
+// A whole number from `least` to 2147483647 in decimal digits only, or nothing.
+std::optional<std::int32_t> ParseCount(std::string_view text, std::int32_t least) {
   if (text.empty()) return std::nullopt;
   std::int64_t value = 0;
   for (const char c : text) {
@@ -62,22 +99,58 @@ std::optional<std::int32_t> ParseLineCount(std::string_view text) {
     value = value * 10 + (c - '0');
     if (value > 2147483647) return std::nullopt;
   }
-  if (value < 1) return std::nullopt;
+  if (value < least) return std::nullopt;
   return static_cast<std::int32_t>(value);
 }
 
-// The value of --encoding, or nothing for an unknown name.
-std::optional<SourceEncoding> ParseEncoding(std::string_view name) {
-  static constexpr std::pair<std::string_view, SourceEncoding> kNames[] = {
-      {"auto", SourceEncoding::kAuto},        {"ansi", SourceEncoding::kAnsi},
-      {"utf-16le", SourceEncoding::kUtf16Le}, {"utf-16be", SourceEncoding::kUtf16Be},
-      {"utf-8", SourceEncoding::kUtf8},
+// A size of at least one byte: digits and an optional suffix K M G (powers of 1024) or KB
+// MB GB (powers of 1000); nothing when malformed, 0 or past 2^64 - 1.
+std::optional<std::uint64_t> ParseSize(std::string_view text) {
+  static constexpr std::pair<std::string_view, std::uint64_t> kSuffixes[] = {
+      {"", 1},
+      {"K", 1ull << 10},
+      {"M", 1ull << 20},
+      {"G", 1ull << 30},
+      {"KB", 1000},
+      {"MB", 1000 * 1000},
+      {"GB", 1000ull * 1000 * 1000},
   };
-  for (const auto& [known, encoding] : kNames) {
-    if (name == known) return encoding;
+  const std::size_t digits = std::min(text.find_first_not_of("0123456789"), text.size());
+  const std::string_view number = text.substr(0, digits);
+  const std::string_view suffix = text.substr(digits);
+  if (number.empty()) return std::nullopt;
+  for (const auto& [name, factor] : kSuffixes) {
+    if (suffix != name) continue;
+    std::uint64_t value = 0;
+    for (const char c : number) {
+      const auto digit = static_cast<std::uint64_t>(c - '0');
+      if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
+      value = value * 10 + digit;
+    }
+    if (value == 0 || value > UINT64_MAX / factor) return std::nullopt;
+    return value * factor;
   }
   return std::nullopt;
 }
+
+// A value of a fixed set of names, or nothing for an unknown name.
+template <class Value, std::size_t kCount>
+std::optional<Value> ParseName(std::string_view name,
+                               const std::pair<std::string_view, Value> (&names)[kCount]) {
+  for (const auto& [known, value] : names) {
+    if (name == known) return value;
+  }
+  return std::nullopt;
+}
+
+constexpr std::pair<std::string_view, SourceEncoding> kEncodings[] = {
+    {"auto", SourceEncoding::kAuto},        {"ansi", SourceEncoding::kAnsi},
+    {"utf-16le", SourceEncoding::kUtf16Le}, {"utf-16be", SourceEncoding::kUtf16Be},
+    {"utf-8", SourceEncoding::kUtf8},
+};
+
+constexpr std::pair<std::string_view, LineEnds> kLineEndRules[] = {
+    {"auto", LineEnds::kAuto}, {"cr", LineEnds::kCr}, {"any", LineEnds::kAny}};
 
 // Bytes as a short human-readable figure, e.g. "512.0 MiB".
 std::string FormatBytes(double bytes) {
@@ -152,14 +225,18 @@ class ProgressLine {
 
 // The job's host: fixed paths and line count, Ctrl-C as the stop flag, the progress line
 // as the message pump. Its settings cannot change, so the job reads the Ctrl-C flag itself
-// and calls LinesPerFile once per file and the pump once per block read.
+// and calls LinesPerFile once per file and the pump once per block read. SOURCE '-' is
+// the console's standard input; with --verbose each finished file is printed.
 class CliHost final : public SplitHost {
  public:
-  CliHost(std::string source, std::string folder, std::int32_t lines, ProgressLine* progress)
-      : source_(std::move(source)),
+  CliHost(Console& console, std::string source, std::string folder, std::int32_t lines,
+          ProgressLine* progress, bool verbose)
+      : console_(console),
+        source_(std::move(source)),
         folder_(std::move(folder)),
         lines_(lines),
-        progress_(progress) {}
+        progress_(progress),
+        verbose_(verbose) {}
 
   std::string SourcePath() override { return source_; }
   bool TrimsPaths() override { return false; }  // SOURCE and DIR are taken as given
@@ -177,52 +254,227 @@ class CliHost final : public SplitHost {
   void JobStopped() override {}
   void JobFailed(const SplitError& error) override { error_ = error; }
   const std::atomic<bool>* FixedSettingsStopFlag() override { return &InterruptFlag(); }
+  std::unique_ptr<InputFile> OpenSource(FileSystem& files, const std::string& path,
+                                        std::string& error) override {
+    return path == "-" ? console_.OpenStandardInput(error) : files.OpenRead(path, error);
+  }
+  void FileFinished(const std::string& path) override {
+    ++files_made_;
+    if (verbose_) console_.Out(path + "\n");
+  }
 
   const std::optional<SplitError>& error() const { return error_; }
+  std::int64_t files_made() const { return files_made_; }
 
  private:
+  Console& console_;
   std::string source_;
   std::string folder_;
   std::int32_t lines_;
   ProgressLine* progress_;
+  bool verbose_;
+  std::int64_t files_made_ = 0;
   std::optional<SplitError> error_;
 };
 
-// Whether `arg` is the long option `name`, alone or as "name=VALUE".
-bool IsLongOption(std::string_view arg, std::string_view name) {
-  return arg.starts_with(name) && (arg.size() == name.size() || arg[name.size()] == '=');
-}
+// What the arguments ask for.
+struct Request {
+  SplitOptions options;
+  std::int32_t lines = kDefaultLines;
+  bool quiet = false;
+  bool verbose = false;
+  std::vector<std::string> operands;
+};
 
-// The value of the long option `name` at args[i]: after its "=", or the next argument
-// (then i moves on to it). False when there is none.
-bool TakeOptionValue(const std::vector<std::string>& args, std::size_t& i, std::string_view name,
-                     std::string& value) {
-  if (args[i].size() > name.size()) {
-    value = args[i].substr(name.size() + 1);
+// Reads the arguments into a request. On a usage error returns false with the problem in
+// `problem`; --help and --version set `answer` to their text instead.
+class ArgumentReader {
+ public:
+  explicit ArgumentReader(const std::vector<std::string>& args) : args_(args) {}
+
+  bool Read(Request& request, std::string& problem, std::string& answer) {
+    bool options_ended = false;
+    for (i_ = 0; i_ < args_.size(); ++i_) {
+      const std::string& arg = args_[i_];
+      if (options_ended || arg.size() < 2 || arg[0] != '-') {
+        request.operands.push_back(arg);
+      } else if (arg == "--") {
+        options_ended = true;
+      } else if (arg == "--help") {
+        answer = HelpText();
+        return true;
+      } else if (arg == "--version") {
+        answer = std::string(kProgram) + " " TARNWICK_VERSION "\n";
+        return true;
+      } else if (arg[1] == '-') {
+        if (!Long(arg, request, problem)) return false;
+      } else if (!Short(arg, request, problem)) {
+        return false;
+      }
+    }
+    return Check(request, problem);
+  }
+
+ private:
+  // One long option, with its value after '=' or (where it needs one) in the next argument.
+  bool Long(const std::string& arg, Request& request, std::string& problem) {
+    const std::size_t equals = arg.find('=');
+    const std::string name = arg.substr(0, equals);
+    std::optional<std::string> value;
+    if (equals != std::string::npos) value = arg.substr(equals + 1);
+    static constexpr std::string_view kFlags[] = {"--keep", "--verbose", "--quiet"};
+    static constexpr std::string_view kValued[] = {"--lines", "--bytes",     "--parts",   "--name",
+                                                   "--start", "--line-ends", "--encoding"};
+    for (const std::string_view flag : kFlags) {
+      if (name != flag) continue;
+      if (value) return Fault(problem, "option " + name + " takes no value");
+      return Option(name.substr(1), {}, request, problem);
+    }
+    if (name == "--header") return Option("header", value.value_or("1"), request, problem);
+    for (const std::string_view valued : kValued) {
+      if (name != valued) continue;
+      if (!value) {
+        if (i_ + 1 >= args_.size()) return Fault(problem, "option " + name + " needs a value");
+        value = args_[++i_];
+      }
+      return Option(name.substr(1), *value, request, problem);
+    }
+    return Fault(problem, "unknown option '" + arg + "'");
+  }
+
+  // A cluster of short options, e.g. -q, -l10, -kvl 10.
+  bool Short(const std::string& arg, Request& request, std::string& problem) {
+    for (std::size_t k = 1; k < arg.size(); ++k) {
+      const char letter = arg[k];
+      const std::string_view names[] = {"-keep",  "-verbose", "-quiet",
+                                        "-lines", "-bytes",   "-parts"};
+      const std::size_t found = std::string_view("kvqlbn").find(letter);
+      if (found == std::string_view::npos) {
+        return Fault(problem, "unknown option '-" + std::string(1, letter) + "'");
+      }
+      if (found < 3) {
+        if (!Option(std::string(names[found]), {}, request, problem)) return false;
+        continue;
+      }
+      std::string value;
+      if (k + 1 < arg.size()) {
+        value = arg.substr(k + 1);
+      } else if (i_ + 1 < args_.size()) {
+        value = args_[++i_];
+      } else {
+        return Fault(problem, "option -" + std::string(1, letter) + " needs a value");
+      }
+      return Option(std::string(names[found]), value, request, problem);
+    }
     return true;
   }
-  if (i + 1 >= args.size()) return false;
-  value = args[++i];
-  return true;
-}
+
+  // Takes one option by its long name without the first '-' ("-lines").
+  bool Option(const std::string& name, const std::string& value, Request& request,
+              std::string& problem) {
+    SplitOptions& options = request.options;
+    if (name == "-keep") {
+      options.keep_lines = true;
+    } else if (name == "-verbose") {
+      request.verbose = true;
+    } else if (name == "-quiet") {
+      request.quiet = true;
+    } else if (name == "-lines") {
+      const auto count = ParseCount(value, 1);
+      if (!count) {
+        return Fault(problem, "invalid number of lines '" + value +
+                                  "' (a whole number from 1 to 2147483647)");
+      }
+      request.lines = *count;
+      lines_given_ = true;
+    } else if (name == "-bytes") {
+      const auto size = ParseSize(value);
+      if (!size) {
+        return Fault(problem, "invalid size '" + value +
+                                  "' (a whole number above 0, optionally with K, M, G, KB, MB "
+                                  "or GB)");
+      }
+      options.cut_by = CutBy::kBytes;
+      options.max_file_bytes = *size;
+      bytes_given_ = true;
+    } else if (name == "-parts") {
+      const auto parts = ParseCount(value, 1);
+      if (!parts) {
+        return Fault(problem, "invalid number of parts '" + value +
+                                  "' (a whole number from 1 to 2147483647)");
+      }
+      options.cut_by = CutBy::kParts;
+      options.parts = *parts;
+      parts_given_ = true;
+    } else if (name == "header") {
+      const auto lines = ParseCount(value, 0);
+      if (!lines) {
+        return Fault(problem,
+                     "invalid header '" + value + "' (a number of lines from 0 to 2147483647)");
+      }
+      options.header_lines = *lines;
+    } else if (name == "-name") {
+      std::string why;
+      auto names = FileNamer::Parse(value, &why);
+      if (!names) return Fault(problem, "invalid name pattern '" + value + "': " + why);
+      options.names = std::move(*names);
+    } else if (name == "-start") {
+      const auto start = ParseCount(value, 0);
+      if (!start) {
+        return Fault(problem,
+                     "invalid first number '" + value + "' (a whole number from 0 to 2147483647)");
+      }
+      options.first_number = *start;
+    } else if (name == "-line-ends") {
+      const auto rule = ParseName(value, kLineEndRules);
+      if (!rule) return Fault(problem, "unknown line ends '" + value + "' (auto, cr or any)");
+      options.line_ends = *rule;
+    } else if (name == "-encoding") {
+      const auto encoding = ParseName(value, kEncodings);
+      if (!encoding) {
+        return Fault(problem,
+                     "unknown encoding '" + value + "' (auto, ansi, utf-16le, utf-16be or utf-8)");
+      }
+      options.encoding = *encoding;
+    }
+    return true;
+  }
+
+  // The checks over the whole request.
+  bool Check(Request& request, std::string& problem) const {
+    if (lines_given_ + bytes_given_ + parts_given_ > 1) {
+      return Fault(problem, "-l, -b and -n cannot be used together");
+    }
+    if (request.operands.size() < 2) return Fault(problem, "missing SOURCE or DIR");
+    if (request.operands.size() > 2) return Fault(problem, "too many operands");
+    if (parts_given_ && request.operands[0] == "-") {
+      return Fault(problem, "-n needs a file whose size is known, not standard input");
+    }
+    if (request.operands[0] == "-") {
+      request.options.names.SetStandardInput();
+    } else {
+      request.options.names.SetSourceName(request.operands[0]);
+    }
+    return true;
+  }
+
+  static bool Fault(std::string& problem, std::string why) {
+    problem = std::move(why);
+    return false;
+  }
+
+  const std::vector<std::string>& args_;
+  std::size_t i_ = 0;
+  bool lines_given_ = false;
+  bool bytes_given_ = false;
+  bool parts_given_ = false;
+};
 
 // Reports a usage error: the problem, the usage line and a pointer to --help.
 int UsageError(Console& console, const std::string& problem) {
   console.Err(std::string(kProgram) + ": " + problem + "\n" + UsageLine() +
               "Try 'tarnwick-split --help' for more information.\n");
   return kExitUsage;
-}
-
-// Reads the value of -l or --lines into `lines`; false after reporting a usage error.
-bool TakeLineCount(Console& console, const std::string& value, std::int32_t& lines) {
-  const std::optional<std::int32_t> parsed = ParseLineCount(value);
-  if (!parsed) {
-    UsageError(console,
-               "invalid number of lines '" + value + "' (a whole number from 1 to 2147483647)");
-    return false;
-  }
-  lines = *parsed;
-  return true;
 }
 
 // Lets a console handler that waits for the job's files go on, whatever way the command
@@ -238,7 +490,7 @@ class FilesClosedNotice {
 }  // namespace
 
 std::string DescribeError(const SplitError& error) {
-  std::string verb;
+  std::string verb = "cannot write";
   std::string reason = error.reason;
   switch (error.kind) {
     case SplitErrorKind::kSourceOpen:
@@ -248,19 +500,19 @@ std::string DescribeError(const SplitError& error) {
       verb = "cannot read";
       break;
     case SplitErrorKind::kOutputWrite:
-      verb = "cannot write";
       break;
     case SplitErrorKind::kOutputIsSource:
-      verb = "cannot write";
       reason = "it is the source file";
       break;
     case SplitErrorKind::kCountOverflow:
-      verb = "cannot write";
       reason = "more than 2147483647 files, or lines in one file";
       break;
     case SplitErrorKind::kOutputEncoding:
-      verb = "cannot write";
       reason = "it holds text of another encoding (left unchanged)";
+      break;
+    case SplitErrorKind::kSourceSizeUnknown:
+      verb = "cannot split into parts";
+      reason = "its size is unknown (a pipe or device); -n needs a regular file";
       break;
   }
   std::string text = verb + " '" + error.path + "'";
@@ -270,76 +522,22 @@ std::string DescribeError(const SplitError& error) {
 
 int RunCommandLine(const std::vector<std::string>& args, Console& console, FileSystem& files) {
   const FilesClosedNotice notice;
-  std::int32_t lines = kDefaultLines;
-  SourceEncoding encoding = SourceEncoding::kAuto;
-  bool quiet = false;
-  std::vector<std::string> operands;
-  bool options_ended = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (options_ended || arg.size() < 2 || arg[0] != '-') {
-      operands.push_back(arg);
-    } else if (arg == "--") {
-      options_ended = true;
-    } else if (arg == "--help") {
-      console.Out(HelpText());
-      return kExitSuccess;
-    } else if (arg == "--version") {
-      console.Out(std::string(kProgram) + " " TARNWICK_VERSION "\n");
-      return kExitSuccess;
-    } else if (IsLongOption(arg, "--encoding")) {
-      std::string value;
-      if (!TakeOptionValue(args, i, "--encoding", value)) {
-        return UsageError(console, "option --encoding needs an encoding");
-      }
-      const std::optional<SourceEncoding> parsed = ParseEncoding(value);
-      if (!parsed) {
-        return UsageError(
-            console, "unknown encoding '" + value + "' (auto, ansi, utf-16le, utf-16be or utf-8)");
-      }
-      encoding = *parsed;
-    } else if (arg == "--quiet") {
-      quiet = true;
-    } else if (IsLongOption(arg, "--lines")) {
-      std::string value;
-      if (!TakeOptionValue(args, i, "--lines", value)) {
-        return UsageError(console, "option --lines needs a number of lines");
-      }
-      if (!TakeLineCount(console, value, lines)) return kExitUsage;
-    } else if (arg[1] == '-') {
-      return UsageError(console, "unknown option '" + arg + "'");
-    } else {
-      // A cluster of short options, e.g. -q, -l10, -ql 10.
-      for (std::size_t k = 1; k < arg.size(); ++k) {
-        if (arg[k] == 'q') {
-          quiet = true;
-        } else if (arg[k] == 'l') {
-          std::string value;
-          if (k + 1 < arg.size()) {
-            value = arg.substr(k + 1);
-          } else if (i + 1 < args.size()) {
-            value = args[++i];
-          } else {
-            return UsageError(console, "option -l needs a number of lines");
-          }
-          if (!TakeLineCount(console, value, lines)) return kExitUsage;
-          break;
-        } else {
-          return UsageError(console, "unknown option '-" + std::string(1, arg[k]) + "'");
-        }
-      }
-    }
+  Request request;
+  std::string problem;
+  std::string answer;
+  if (!ArgumentReader(args).Read(request, problem, answer)) return UsageError(console, problem);
+  if (!answer.empty()) {
+    console.Out(answer);
+    return kExitSuccess;
   }
-  if (operands.size() < 2) return UsageError(console, "missing SOURCE or DIR");
-  if (operands.size() > 2) return UsageError(console, "too many operands");
 
   SplitProgress progress;
   std::optional<ProgressLine> progress_line;
-  if (!quiet && console.ErrIsTerminal()) progress_line.emplace(console, progress);
-  CliHost host(operands[0], operands[1], lines, progress_line ? &*progress_line : nullptr);
-  SplitOptions options;
+  if (!request.quiet && console.ErrIsTerminal()) progress_line.emplace(console, progress);
+  CliHost host(console, request.operands[0], request.operands[1], request.lines,
+               progress_line ? &*progress_line : nullptr, request.verbose);
+  SplitOptions& options = request.options;
   options.progress = &progress;
-  options.encoding = encoding;
   SplitOutcome outcome;
   try {
     outcome = RunSplit(host, files, options);
@@ -352,6 +550,11 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileS
     return kExitFailure;
   }
   if (progress_line) progress_line->Finish();
+  if (request.verbose) {
+    console.Out(std::to_string(progress.lines_written) + " lines in " +
+                std::to_string(host.files_made()) + " files, " +
+                std::to_string(progress.bytes_read) + " bytes read\n");
+  }
 
   switch (outcome) {
     case SplitOutcome::kFinished:
@@ -360,6 +563,9 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileS
       return 128 + InterruptSignal();
     case SplitOutcome::kFailed:
       break;
+  }
+  if (host.error() && host.error()->kind == SplitErrorKind::kSourceSizeUnknown) {
+    return UsageError(console, DescribeError(*host.error()));
   }
   console.Err(std::string(kProgram) + ": " +
               (host.error() ? DescribeError(*host.error()) : std::string("failed")) + "\n");

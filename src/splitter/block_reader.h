@@ -26,7 +26,7 @@ inline constexpr std::size_t kMaxReadBuffer = std::size_t{1} << 30;
 // A block of the source with the list of its CRs.
 struct Block {
   const char* bytes = nullptr;
-  std::int64_t count = 0;  // bytes in the block; 0 at the end of the source, -1 on failure
+  std::int64_t count = 0;  // bytes in the block; 0 at the end of the source, < 0 as Read
   std::uint32_t* crs = nullptr;
   std::size_t cr_count = 0;
   std::uint64_t fresh = 0;  // bytes read from the source for this block
@@ -103,7 +103,7 @@ class BlockReader {
   }
 
   // Reads the next block, of at most the capacity (or one unit); count 0 at the end of the
-  // source, -1 on failure with the reason.
+  // source, -1 on failure with the reason, or kReadInterrupted.
   Block Next(std::string& reason) {
     const std::size_t want = std::max(capacity_, unit_size_);
     std::uint64_t fresh = 0;
@@ -114,7 +114,7 @@ class BlockReader {
       delivered_ = 0;
       if (carried_ < want && !file_ended_) {
         const std::int64_t count = file_->Read(bytes_.get() + carried_, want - carried_, reason);
-        if (count < 0) return Block{bytes_.get(), -1, crs_.get(), 0, fresh};
+        if (count < 0) return Block{bytes_.get(), count, crs_.get(), 0, fresh};
         file_ended_ = count == 0;
         fresh += static_cast<std::uint64_t>(count);
         carried_ += static_cast<std::size_t>(count);

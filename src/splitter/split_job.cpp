@@ -192,6 +192,7 @@ class SplitRun final : public SplitJobControl {
   std::size_t FastOutputLimit() const;
   SplitOutcome EndOfSource(bool at_end);
   SplitOutcome Stopped();
+  SplitOutcome SourceReadFailed();
   SplitOutcome FailOutput();
   SplitOutcome Fail(SplitErrorKind kind, std::string path, std::string reason);
   SplitOutcome End(SplitOutcome outcome);
@@ -215,8 +216,9 @@ class SplitRun final : public SplitJobControl {
   std::uint64_t block_offset_ = 0;  // offset in the source of the block's first byte
   std::uint64_t next_offset_ = 0;   // offset of the byte after the block
   CrIndex crs_;
-  bool source_ended_ = false;  // a read returned no bytes
-  bool skip_lf_ = false;       // the last line ended at a CR that was the last unit read
+  bool source_ended_ = false;      // a read returned no bytes
+  bool read_interrupted_ = false;  // a stop request interrupted the last read
+  bool skip_lf_ = false;           // the last line ended at a CR that was the last unit read
   // With the rule kAuto, until the first line end: whether it has been seen, and whether
   // it was a CR (the scanner then goes on with the CR-only rule).
   bool deciding_ = false;
@@ -266,7 +268,7 @@ SplitOutcome SplitRun::Run() {
                              !options_.header_lines.has_value()));
   // The first bytes are read before any output exists: an unreadable source leaves no file.
   DetectedEncoding detected;
-  if (!ReadMark(detected)) return Fail(SplitErrorKind::kSourceRead, source_path_, read_reason_);
+  if (!ReadMark(detected)) return SourceReadFailed();
   output_.SetEncoding(detected.encoding, detected.mark_length > 0);
   block_offset_ = next_offset_ = detected.mark_length;
   const LineEnds rule = options_.line_ends;
@@ -302,7 +304,10 @@ bool SplitRun::ReadMark(DetectedEncoding& detected) {
   while (have < kLongestMark) {
     const std::int64_t count =
         source_->Read(first + have, std::min(kLongestMark - have, read_capacity_), read_reason_);
-    if (count < 0) return false;
+    if (count < 0) {
+      read_interrupted_ = count == kReadInterrupted;
+      return false;
+    }
     if (count == 0) break;
     have += static_cast<std::size_t>(count);
   }
@@ -316,7 +321,7 @@ bool SplitRun::ReadMark(DetectedEncoding& detected) {
 template <class S>
 SplitOutcome SplitRun::Lines() {
   reader_.Attach(source_.get(), S::kSize, &S::List);
-  if (!Refill()) return Fail(SplitErrorKind::kSourceRead, source_path_, read_reason_);
+  if (!Refill()) return SourceReadFailed();
   if (options_.header_lines.value_or(0) > 0) {
     header_phase_ = true;
     header_left_ = *options_.header_lines;
@@ -343,9 +348,7 @@ SplitOutcome SplitRun::LineLoop() {
     if (pos_ == end_) {
       if (fixed_stop_ != nullptr) host_.PumpMessages();  // once per block: see SplitHost
       if (closed_by_host_) return Stopped();
-      if (!PrepareNextLine<S>()) {
-        return Fail(SplitErrorKind::kSourceRead, source_path_, read_reason_);
-      }
+      if (!PrepareNextLine<S>()) return SourceReadFailed();
     }
     // A final odd byte of 16-bit units is a line of its own, or the end of the last one.
     const bool odd_tail = S::kSize > 1 && reader_.has_odd_tail();
@@ -397,7 +400,7 @@ SplitOutcome SplitRun::LineLoop() {
         }
         break;
       case LineResult::kReadFailed:
-        return Fail(SplitErrorKind::kSourceRead, source_path_, read_reason_);
+        return SourceReadFailed();
       case LineResult::kWriteFailed:
         return FailOutput();
       case LineResult::kCountOverflow:
@@ -630,7 +633,10 @@ FastExit SplitRun::CopyLinesInBuffer() {
 bool SplitRun::Refill() {
   const Block block = reader_.Next(read_reason_);
   const std::int64_t count = block.count;
-  if (count < 0) return false;
+  if (count < 0) {
+    read_interrupted_ = count == kReadInterrupted;
+    return false;
+  }
   block_ = pos_ = block.bytes;
   end_ = block.bytes + count;
   block_offset_ = next_offset_;
@@ -823,6 +829,16 @@ bool SplitRun::FinishFile() {
 // Ends the job after the host's StopAndCloseFiles: the files are closed already.
 SplitOutcome SplitRun::Stopped() {
   source_.reset();
+  return End(SplitOutcome::kStopped);
+}
+
+// Ends the job after a failed read; a read that a stop request interrupted ends it as
+// stopped, with the complete lines before it.
+SplitOutcome SplitRun::SourceReadFailed() {
+  if (!read_interrupted_) return Fail(SplitErrorKind::kSourceRead, source_path_, read_reason_);
+  output_.Abandon();
+  source_.reset();
+  if (output_.failed()) return FailOutput();
   return End(SplitOutcome::kStopped);
 }
 

@@ -25,8 +25,12 @@ struct FileIdentity {
   bool Known() const { return index_high != 0 || index_low != 0; }
 };
 
-// A file open for reading. Read returns the number of bytes read (0 at the end), or -1
-// on failure with the system's reason in `error`.
+// Read's result when a stop request interrupted a read that was waiting for data (a pipe
+// or terminal): the job ends as stopped, with the lines before it.
+inline constexpr std::int64_t kReadInterrupted = -2;
+
+// A file open for reading. Read returns the number of bytes read (0 at the end), -1 on
+// failure with the system's reason in `error`, or kReadInterrupted.
 class InputFile {
  public:
   virtual ~InputFile() = default;

@@ -68,6 +68,34 @@ TEST(TarnwickSplitProcess, SigintStopsLikeTheStopButton) {
   fs::remove_all(root);
 }
 
+// SOURCE '-' reads a pipe on standard input to its end, LF lines split as lines.
+TEST(TarnwickSplitProcess, ReadsAPipeOnStandardInput) {
+  std::random_device seed;
+  const fs::path root = fs::temp_directory_path() / ("tarnwick-stdin-" + std::to_string(seed()));
+  fs::create_directories(root);
+  int pipe_ends[2];
+  ASSERT_EQ(pipe(pipe_ends), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    dup2(pipe_ends[0], STDIN_FILENO);
+    close(pipe_ends[1]);
+    execl(TARNWICK_SPLIT_PATH, "tarnwick-split", "-l", "2", "--name={stem}-{n}.txt", "-",
+          root.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(pipe_ends[0]);
+  ASSERT_EQ(write(pipe_ends[1], "a\nb\n c \n", 8), 8);
+  close(pipe_ends[1]);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadFile(root / "stdin-1.txt"), "a\r\nb\r\n");
+  EXPECT_EQ(ReadFile(root / "stdin-2.txt"), "c\r\n");
+  fs::remove_all(root);
+}
+
 // The source stream: "line 1\r\n", "line 2\r\n", ... without end.
 std::string Lines(std::int64_t first, std::int64_t count) {
   std::string text;

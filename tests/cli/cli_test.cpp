@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -34,6 +35,14 @@ class RecordingConsole : public Console {
   void Out(std::string_view text) override { out += text; }
   void Err(std::string_view text) override { err += text; }
   bool ErrIsTerminal() override { return terminal; }
+  std::optional<std::string> standard_input;  // what SOURCE '-' reads (none: unavailable)
+  std::unique_ptr<InputFile> OpenStandardInput(std::string& error) override {
+    if (!standard_input) return Console::OpenStandardInput(error);
+    stdin_files.files["-"] = *standard_input;
+    stdin_files.pipes.insert("-");
+    return stdin_files.OpenRead("-", error);
+  }
+  MemoryFileSystem stdin_files;
   std::chrono::milliseconds ProgressInterval() override { return std::chrono::milliseconds(0); }
 };
 
@@ -121,12 +130,44 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwoAndTouchNothing) {
       {"--encoding", "utf-16", "in.txt", "out"},
       {"--encoding=", "in.txt", "out"},
       {"in.txt", "out", "--encoding"},
+      // The modes: one way to end files; sizes, counts, patterns and numbers that are valid.
+      {"-l", "5", "-b", "1K", "in.txt", "out"},
+      {"-n", "2", "--lines=3", "in.txt", "out"},
+      {"-b", "1K", "-n", "2", "in.txt", "out"},
+      {"-b", "0", "in.txt", "out"},
+      {"-b", "0K", "in.txt", "out"},
+      {"-b", "10X", "in.txt", "out"},
+      {"-b", "10k", "in.txt", "out"},
+      {"-b", "K", "in.txt", "out"},
+      {"--bytes=18446744073709551616", "in.txt", "out"},
+      {"-b", "17179869184G", "in.txt", "out"},
+      {"-n", "0", "in.txt", "out"},
+      {"--parts=-1", "in.txt", "out"},
+      {"--header=-1", "in.txt", "out"},
+      {"--header=x", "in.txt", "out"},
+      {"--header=", "in.txt", "out"},
+      {"--name={stem}.txt", "in.txt", "out"},
+      {"--name=a/{n}", "in.txt", "out"},
+      {"--name=a\\{n}", "in.txt", "out"},
+      {"--name={n}:", "in.txt", "out"},
+      {"--name={n}*?", "in.txt", "out"},
+      {"--name=\"{n}\"", "in.txt", "out"},
+      {"--name=<{n}>|", "in.txt", "out"},
+      {"--name={n}\t", "in.txt", "out"},
+      {"--name={n}{size}", "in.txt", "out"},
+      {"--name={n:0}", "in.txt", "out"},
+      {"--name={n:x}", "in.txt", "out"},
+      {"--name={n", "in.txt", "out"},
+      {"--start=-1", "in.txt", "out"},
+      {"--start=x", "in.txt", "out"},
+      {"--line-ends=lf", "in.txt", "out"},
+      {"--keep=yes", "in.txt", "out"},
+      {"-n", "2", "-", "out"},
   };
   for (const std::vector<std::string>& args : cases) {
     console.err.clear();
     EXPECT_EQ(Run(args), kExitUsage) << ::testing::PrintToString(args);
-    EXPECT_NE(console.err.find("usage: tarnwick-split [-l N] [-q] [--encoding E] SOURCE DIR\n"),
-              std::string::npos)
+    EXPECT_NE(console.err.find("usage: tarnwick-split [OPTION]... SOURCE DIR\n"), std::string::npos)
         << console.err;
     EXPECT_EQ(console.err.rfind("tarnwick-split: ", 0), 0u) << console.err;
   }
@@ -135,13 +176,67 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwoAndTouchNothing) {
 
   // The largest count is accepted.
   EXPECT_EQ(Run({"-l", "2147483647", "in.txt", "out"}), kExitSuccess);
+
+  // A source whose size is unknown (a pipe) is refused for parts before any file is made.
+  MemoryFileSystem fresh;
+  files = fresh;
+  console.err.clear();
+  console.standard_input = "a\r\n";
+  EXPECT_EQ(Run({"-n", "2", "./fifo", "out"}), kExitFailure);  // no such file: an error
+  files.pipes.insert("fifo");
+  files.files["fifo"] = "a\r\n";
+  EXPECT_EQ(Run({"-n", "2", "fifo", "out"}), kExitUsage);
+  EXPECT_NE(console.err.find("cannot split into parts 'fifo'"), std::string::npos);
+  EXPECT_TRUE(files.appended.empty());
+}
+
+TEST_F(CommandLineTest, ModesByExample) {
+  // A CSV with its header into files of 2 rows, named after the source from 0 on.
+  files.files["data.csv"] = "id,name\n1,a\n2,b\n3,c\n4,d\n";
+  EXPECT_EQ(
+      Run({"-l2", "--header", "--name={stem}_{n:3}.{ext}", "--start=0", "-kv", "data.csv", "out"}),
+      kExitSuccess);
+  const std::string sep(1, kPathSeparator);
+  EXPECT_EQ(files.files["out" + sep + "data_000.csv"], "id,name\n1,a\n2,b\n");
+  EXPECT_EQ(files.files["out" + sep + "data_001.csv"], "id,name\n3,c\n4,d\n");
+  EXPECT_EQ(files.files.count("out" + sep + "data_002.csv"), 0u);  // never a header alone
+  EXPECT_EQ(console.out, "out" + sep + "data_000.csv\nout" + sep +
+                             "data_001.csv\n4 lines in 2 files, 24 bytes read\n");
+
+  // Sizes with a suffix; a line too long for the size alone in its file.
+  const std::string line(600, 'x');
+  files.files["big.txt"] = line + "\r\n" + line + "\r\n" + std::string(1100, 'y') + "\r\nz\r\n";
+  EXPECT_EQ(Run({"--bytes=1K", "-q", "big.txt", "b"}), kExitSuccess);
+  EXPECT_EQ(files.files["b" + sep + "1.txt"], line + "\r\n");
+  EXPECT_EQ(files.files["b" + sep + "3.txt"], std::string(1100, 'y') + "\r\n");
+  EXPECT_EQ(files.files["b" + sep + "4.txt"], "z\r\n");
+  EXPECT_EQ(Run({"-b", "1KB", "big.txt", "c"}), kExitSuccess);
+  EXPECT_EQ(files.files["c" + sep + "4.txt"], "z\r\n");
+
+  // Parts: always K files, one with no line start only its header; kept bytes add up.
+  files.files["p.txt"] = "h\n" + std::string(20, 'a') + "\nb\n";
+  EXPECT_EQ(Run({"-n", "4", "--header", "--keep", "p.txt", "p"}), kExitSuccess);
+  EXPECT_EQ(files.files["p" + sep + "1.txt"], "h\n" + std::string(20, 'a') + "\n");
+  EXPECT_EQ(files.files["p" + sep + "2.txt"], "h\n");
+  EXPECT_EQ(files.files["p" + sep + "3.txt"], "h\n");
+  EXPECT_EQ(files.files["p" + sep + "4.txt"], "h\nb\n");
+
+  // The line-end rules; standard input, named 'stdin' for {stem}.
+  files.files["mixed.txt"] = "a\rb\nc\r\n";
+  EXPECT_EQ(Run({"-l1", "--line-ends=cr", "mixed.txt", "m"}), kExitSuccess);
+  EXPECT_EQ(files.files["m" + sep + "2.txt"], "b\nc\r\n");
+  EXPECT_EQ(Run({"-l1", "--line-ends", "any", "mixed.txt", "n"}), kExitSuccess);
+  EXPECT_EQ(files.files["n" + sep + "3.txt"], "c\r\n");
+  console.standard_input = "one\ntwo\n";
+  EXPECT_EQ(Run({"-l1", "--name={stem}{n}{ext}.part", "-", "s"}), kExitSuccess);
+  EXPECT_EQ(files.files["s" + sep + "stdin2.part"], "two\r\n");
 }
 
 TEST_F(CommandLineTest, HelpAndVersion) {
   EXPECT_EQ(Run({"--help"}), kExitSuccess);
-  EXPECT_EQ(console.out.rfind("usage: tarnwick-split [-l N] [-q] [--encoding E] SOURCE DIR\n", 0),
-            0u);
-  EXPECT_NE(console.out.find("-l N"), std::string::npos);
+  EXPECT_EQ(console.out.rfind("usage: tarnwick-split [OPTION]... SOURCE DIR\n", 0), 0u);
+  EXPECT_NE(console.out.find("-l, --lines=N"), std::string::npos);
+  EXPECT_NE(console.out.find("--name=PATTERN"), std::string::npos);
   EXPECT_NE(console.out.find("130"), std::string::npos);
   console.out.clear();
   EXPECT_EQ(Run({"--version"}), kExitSuccess);

@@ -24,6 +24,7 @@ class MemoryFileSystem : public FileSystem {
   std::map<std::string, std::string> aliases;  // another spelling -> path
   std::set<std::string> refuse_open;           // opening these paths fails
   std::set<std::string> refuse_close;          // closing these output files fails
+  std::set<std::string> pipes;                 // sources that tell no size, as pipes
   std::uint64_t read_fails_after = kNever;     // source bytes delivered before a failure
   std::uint64_t write_fails_after = kNever;    // output bytes accepted before a failure
   std::size_t largest_read = kNever;           // reads return at most this many bytes
@@ -41,7 +42,8 @@ class MemoryFileSystem : public FileSystem {
       error = refuse_open.count(path) > 0 ? "Permission denied" : "No such file or directory";
       return nullptr;
     }
-    return std::make_unique<Input>(*this, files[real], IdentityOf(real), PathOf(real));
+    return std::make_unique<Input>(*this, files[real], IdentityOf(real), PathOf(real),
+                                   pipes.count(real) > 0);
   }
 
   std::unique_ptr<OutputFile> OpenAppend(const std::string& path, std::string& error) override {
@@ -58,8 +60,12 @@ class MemoryFileSystem : public FileSystem {
   class Input : public InputFile {
    public:
     Input(MemoryFileSystem& owner, const std::string& content, FileIdentity identity,
-          std::string real)
-        : owner_(owner), content_(content), identity_(identity), real_(std::move(real)) {
+          std::string real, bool pipe)
+        : owner_(owner),
+          content_(content),
+          identity_(identity),
+          real_(std::move(real)),
+          pipe_(pipe) {
       ++owner_.open_files;
     }
     ~Input() override { --owner_.open_files; }
@@ -77,7 +83,9 @@ class MemoryFileSystem : public FileSystem {
       return static_cast<std::int64_t>(count);
     }
     FileIdentity Identity() const override { return identity_; }
-    std::int64_t Size() const override { return static_cast<std::int64_t>(content_.size()); }
+    std::int64_t Size() const override {
+      return pipe_ ? -1 : static_cast<std::int64_t>(content_.size());
+    }
     std::string ComparablePath() const override { return real_; }
 
    private:
@@ -85,6 +93,7 @@ class MemoryFileSystem : public FileSystem {
     const std::string& content_;
     FileIdentity identity_;
     std::string real_;
+    bool pipe_;
     std::size_t position_ = 0;
   };
 

@@ -31,7 +31,7 @@ struct ModelSplit {
   int n = 1000;  // lines per file (a whole number >= 1)
   LineEnds rule = LineEnds::kAuto;
   bool keep = false;
-  std::optional<int> header;
+  std::optional<int> header = std::nullopt;
   CutBy cut = CutBy::kLines;
   std::uint64_t max_bytes = 0;
   int parts = 0;
@@ -152,29 +152,29 @@ inline SplitOptions WithModelSplit(SplitOptions options, const ModelSplit& split
 inline std::vector<ModelSplit> SplitTable() {
   using enum LineEnds;
   return {
-      {1, kAuto},
-      {2, kCr},
-      {3, kAny},
-      {2, kAuto, true},
-      {3, kAuto, false, 1},
-      {1, kAny, true, 2},
-      {0, kAuto, false, {}, CutBy::kBytes, 14},
-      {0, kAny, true, 1, CutBy::kBytes, 1},
-      {0, kCr, true, {}, CutBy::kBytes, 30},
-      {0, kAuto, false, {}, CutBy::kParts, 0, 3},
-      {0, kAny, true, 1, CutBy::kParts, 0, 9},
+      {.n = 1, .rule = kAuto},
+      {.n = 2, .rule = kCr},
+      {.n = 3, .rule = kAny},
+      {.n = 2, .rule = kAuto, .keep = true},
+      {.n = 3, .rule = kAuto, .header = 1},
+      {.n = 1, .rule = kAny, .keep = true, .header = 2},
+      {.n = 0, .cut = CutBy::kBytes, .max_bytes = 14},
+      {.n = 0, .rule = kAny, .keep = true, .header = 1, .cut = CutBy::kBytes, .max_bytes = 1},
+      {.n = 0, .rule = kCr, .keep = true, .cut = CutBy::kBytes, .max_bytes = 30},
+      {.n = 0, .cut = CutBy::kParts, .parts = 3},
+      {.n = 0, .rule = kAny, .keep = true, .header = 1, .cut = CutBy::kParts, .parts = 9},
   };
 }
 
 // The classic split of an ANSI source into files of N lines.
 inline std::vector<std::string> ReferenceFiles(const std::string& source, int n) {
-  return ModelFiles(source, UnitModel{}, ModelSplit{n});
+  return ModelFiles(source, UnitModel{}, ModelSplit{.n = n});
 }
 
 // The same for a source of any encoding.
 inline std::vector<std::string> UnitReferenceFiles(const std::string& source, int n,
                                                    const UnitModel& model) {
-  return ModelFiles(source, model, ModelSplit{n});
+  return ModelFiles(source, model, ModelSplit{.n = n});
 }
 
 }  // namespace tarnwick::testing

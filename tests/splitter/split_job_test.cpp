@@ -137,7 +137,7 @@ TEST_P(SplitJobTest, MatchesReferenceModelOnRandomSources) {
     std::atomic<bool> never{false};
     if (round % 2 == 1) host.fixed_settings_stop = &never;  // same output either way
     // Every other round one of the other ways to split.
-    ModelSplit split{n};
+    ModelSplit split{.n = n};
     if (round % 2 == 0) split = SplitTable()[random() % SplitTable().size()];
     host.lines_per_file = split.n == 0 ? 1 : split.n;
     const SplitOptions options = WithModelSplit(OptionsFor(GetParam()), split);

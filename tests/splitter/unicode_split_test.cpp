@@ -136,7 +136,7 @@ TEST(UnicodeSplit, RandomSourcesMatchTheModel) {
     std::atomic<bool> never{false};
     if (round % 2 == 1) run.host.fixed_settings_stop = &never;
     // Every other round one of the other ways to split.
-    testing::ModelSplit split{n};
+    testing::ModelSplit split{.n = n};
     if (round % 2 == 0) split = testing::SplitTable()[random() % testing::SplitTable().size()];
     Split(run, source, split.n == 0 ? 1 : split.n, 1 + random() % 64, 1 + random() % 64,
           random() % 2 == 0, SourceEncoding::kAuto, &split);
