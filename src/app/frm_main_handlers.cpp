@@ -65,6 +65,9 @@ std::wstring DescribeSplitError(const SplitError& error) {
     case SplitErrorKind::kOutputEncoding:
       prefix = L"输出文件已有另一种编码的文本，未写入：";
       break;
+    case SplitErrorKind::kSourceSizeUnknown:
+      prefix = L"无法得知源文件的大小：";
+      break;
   }
   std::wstring text = prefix + platform::Utf8ToWide(error.path);
   if (!error.reason.empty()) text += L"\n" + platform::Utf8ToWide(error.reason);

@@ -2,6 +2,7 @@
 #include "splitter/output_files.h"
 
 #include <algorithm>
+#include <exception>
 #include <system_error>
 #include <utility>
 
@@ -172,10 +173,10 @@ void OutputFiles::HandOver(std::size_t count, bool close) {
   opened_ = !close;
   Slot& next = slots_[(current_ + 1) % slots_.size()];
   if (worker_ == nullptr) {
-    Run(task);
+    RunGuarded(task);
   } else {
     slots_[current_].ticket = last_ticket_ =
-        worker_->Post([this, task = std::move(task)] { Run(task); });
+        worker_->Post([this, task = std::move(task)] { RunGuarded(task); });
     worker_->WaitFor(next.ticket);
   }
   char* previous = active_;
@@ -185,6 +186,19 @@ void OutputFiles::HandOver(std::size_t count, bool close) {
   if (rest > 0) std::memmove(active_, previous + count, rest);
   size_ = rest;
   committed_ = 0;
+}
+
+// Runs a task; an exception inside it (out of memory, say) is the output's failure, so
+// the job never reports success for a file it did not write, nor goes on with a file
+// left half opened.
+void OutputFiles::RunGuarded(const Task& task) {
+  try {
+    Run(task);
+  } catch (const std::exception& error) {
+    Failed(SplitErrorKind::kOutputWrite, task.path, error.what());
+  } catch (...) {
+    Failed(SplitErrorKind::kOutputWrite, task.path, "unexpected error");
+  }
 }
 
 // Runs a task (on the helper thread with a worker).

@@ -165,6 +165,7 @@ class OutputFiles {
 
   void AppendSlow(const char* bytes, std::size_t count);
   void HandOver(std::size_t count, bool close);
+  void RunGuarded(const Task& task);
   void Run(const Task& task);
   bool Open(const std::string& path, std::string& reason);
   bool CloseAndFail(SplitErrorKind kind, const std::string& path, std::string reason);

@@ -269,7 +269,10 @@ SplitOutcome SplitRun::Run() {
   // The first bytes are read before any output exists: an unreadable source leaves no file.
   DetectedEncoding detected;
   if (!ReadMark(detected)) return SourceReadFailed();
-  output_.SetEncoding(detected.encoding, detected.mark_length > 0);
+  // A UTF-16 file cannot be read without its mark, so a forced UTF-16 job writes it too.
+  const bool utf16 =
+      detected.encoding == TextEncoding::kUtf16Le || detected.encoding == TextEncoding::kUtf16Be;
+  output_.SetEncoding(detected.encoding, detected.mark_length > 0 || utf16);
   block_offset_ = next_offset_ = detected.mark_length;
   const LineEnds rule = options_.line_ends;
   const bool keep = options_.keep_lines;
@@ -826,9 +829,11 @@ bool SplitRun::FinishFile() {
   return true;
 }
 
-// Ends the job after the host's StopAndCloseFiles: the files are closed already.
+// Ends the job after the host's StopAndCloseFiles: the files are closed already. A
+// failure of the output before it is still the job's failure.
 SplitOutcome SplitRun::Stopped() {
   source_.reset();
+  if (output_.failed()) return FailOutput();
   return End(SplitOutcome::kStopped);
 }
 

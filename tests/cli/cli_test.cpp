@@ -278,7 +278,7 @@ TEST_F(CommandLineTest, EncodingByMarkOrForced) {
   files = fresh;
   files.files["in.txt"] = std::string("a\0\r\0b\0", 6);
   EXPECT_EQ(Run({"--encoding=utf-16le", "in.txt", "out"}), kExitSuccess);
-  EXPECT_EQ(files.files[Out(1)], std::string("a\0\r\0\n\0b\0\r\0\n\0", 12));
+  EXPECT_EQ(files.files[Out(1)], le_mark + std::string("a\0\r\0\n\0b\0\r\0\n\0", 12));
   files.files.erase(Out(1));
   EXPECT_EQ(Run({"--encoding", "ansi", "in.txt", "out"}), kExitSuccess);
   EXPECT_EQ(files.files[Out(1)], std::string("a\0\r\n\0b\0\r\n", 9));

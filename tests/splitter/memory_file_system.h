@@ -9,6 +9,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <set>
 #include <string>
@@ -25,6 +26,7 @@ class MemoryFileSystem : public FileSystem {
   std::set<std::string> refuse_open;           // opening these paths fails
   std::set<std::string> refuse_close;          // closing these output files fails
   std::set<std::string> pipes;                 // sources that tell no size, as pipes
+  std::set<std::string> throw_on_open;         // opening these throws, as out of memory would
   std::uint64_t read_fails_after = kNever;     // source bytes delivered before a failure
   std::uint64_t write_fails_after = kNever;    // output bytes accepted before a failure
   std::size_t largest_read = kNever;           // reads return at most this many bytes
@@ -48,6 +50,7 @@ class MemoryFileSystem : public FileSystem {
 
   std::unique_ptr<OutputFile> OpenAppend(const std::string& path, std::string& error) override {
     const std::string real = Resolve(path);
+    if (throw_on_open.count(path) > 0) throw std::bad_alloc();
     if (refuse_open.count(path) > 0) {
       error = "Permission denied";
       return nullptr;

@@ -82,6 +82,36 @@ TEST(SplitJobControl, StopAndCloseFilesWritesEveryProcessedLineBeforeItReturns) 
   }
 }
 
+TEST(SplitJobControl, AFailureBeforeTheHostEndsTheJobIsStillReported) {
+  // The output failed on the helper thread (or threw, as out of memory would) before the
+  // host closed the files: the job ends as failed, naming the file, not as stopped.
+  for (const bool background : {true, false}) {
+    for (const bool thrown : {false, true}) {
+      MemoryFileSystem files;
+      files.files["in.txt"] = NumberedSource(40);
+      if (thrown) {
+        files.throw_on_open.insert(Out(2));
+      } else {
+        files.write_fails_after = 30;
+      }
+      ScriptedHost host;
+      host.lines_per_file = 4;
+      host.on_pump = [](ScriptedHost& h) {
+        if (h.pumps == 20) h.control->StopAndCloseFiles();
+      };
+      SplitOptions options;
+      options.write_buffer_size = 16;
+      options.background_writes = background;
+      EXPECT_EQ(RunSplit(host, files, options), SplitOutcome::kFailed);
+      ASSERT_TRUE(host.error) << background << thrown;
+      EXPECT_EQ(host.error->kind, SplitErrorKind::kOutputWrite);
+      EXPECT_EQ(host.error->path, Out(thrown ? 2 : 1));
+      EXPECT_EQ(host.events, (std::vector<std::string>{"started", "failed"}));
+      EXPECT_EQ(files.open_files, 0);
+    }
+  }
+}
+
 TEST(SplitJobControl, TheControlIsGivenForTheJobOnly) {
   MemoryFileSystem files;
   files.files["in.txt"] = "a\r\nb\r\n";

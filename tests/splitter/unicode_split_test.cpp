@@ -196,7 +196,15 @@ TEST(UnicodeSplit, ForcedEncodings) {
   const std::string bare = Units(kUtf16Le, {' ', 'a', '\r', 'b'});
   Job unmarked;
   Split(unmarked, bare, 5, 1 << 16, 1 << 16, true, SourceEncoding::kUtf16Le);
-  EXPECT_EQ(OutputFiles(unmarked.files)[0], Units(kUtf16Le, {'a', '\r', '\n', 'b', '\r', '\n'}));
+  // A UTF-16 file always starts with its mark, forced or not, so the same job run again
+  // appends to it rather than refusing it.
+  EXPECT_EQ(OutputFiles(unmarked.files)[0],
+            kLeMark + Units(kUtf16Le, {'a', '\r', '\n', 'b', '\r', '\n'}));
+  Split(unmarked, bare, 5, 1 << 16, 1 << 16, true, SourceEncoding::kUtf16Le);
+  EXPECT_EQ(unmarked.outcome, SplitOutcome::kFinished);
+  EXPECT_EQ(OutputFiles(unmarked.files)[0],
+            kLeMark + Units(kUtf16Le,
+                            {'a', '\r', '\n', 'b', '\r', '\n', 'a', '\r', '\n', 'b', '\r', '\n'}));
   Job marked;
   Split(marked, kBeMark + Units(kUtf16Be, {'a'}), 5, 3, 3, false, SourceEncoding::kUtf16Be);
   EXPECT_EQ(OutputFiles(marked.files)[0], kBeMark + Units(kUtf16Be, {'a', '\r', '\n'}));
@@ -204,7 +212,8 @@ TEST(UnicodeSplit, ForcedEncodings) {
   Job other_mark;
   Split(other_mark, kBeMark + Units(kUtf16Le, {'a'}), 5, 1 << 16, 1 << 16, true,
         SourceEncoding::kUtf16Le);
-  EXPECT_EQ(OutputFiles(other_mark.files)[0], kBeMark + Units(kUtf16Le, {'a', '\r', '\n'}));
+  EXPECT_EQ(OutputFiles(other_mark.files)[0],
+            kLeMark + kBeMark + Units(kUtf16Le, {'a', '\r', '\n'}));
   // ANSI forced: a UTF-16 mark is two bytes of the first line.
   Job ansi;
   Split(ansi, kLeMark + "x", 5, 1 << 16, 1 << 16, true, SourceEncoding::kAnsi);
