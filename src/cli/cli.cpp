@@ -447,9 +447,6 @@ class ArgumentReader {
     }
     if (request.operands.size() < 2) return Fault(problem, "missing SOURCE or DIR");
     if (request.operands.size() > 2) return Fault(problem, "too many operands");
-    if (parts_given_ && request.operands[0] == "-") {
-      return Fault(problem, "-n needs a file whose size is known, not standard input");
-    }
     if (request.operands[0] == "-") {
       request.options.names.SetStandardInput();
     } else {
