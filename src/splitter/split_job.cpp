@@ -24,6 +24,7 @@
 
 #include "splitter/block_reader.h"
 #include "splitter/cr_list.h"
+#include "splitter/file_cutter.h"
 #include "splitter/output_files.h"
 #include "splitter/text_encoding.h"
 #include "splitter/text_value.h"
@@ -158,6 +159,7 @@ class SplitRun final : public SplitJobControl {
         options_(options),
         progress_(options.progress != nullptr ? *options.progress : own_progress_),
         count_limit_(std::max<std::int32_t>(options.count_limit, 1)),
+        cutter_(options),
         read_capacity_(std::clamp<std::size_t>(options.read_buffer_size, 1, kMaxReadBuffer)),
         reader_(read_capacity_),
         output_(files, WriteBufferSize(options), writer.get()),
@@ -187,7 +189,6 @@ class SplitRun final : public SplitJobControl {
   bool FinishFile();
   bool BeginPartsBefore(std::uint64_t offset);
   bool MakeRoom(std::uint64_t more);
-  std::uint64_t PartStart(std::int32_t part) const;
   const char* FastEnd() const;
   std::size_t FastOutputLimit() const;
   SplitOutcome EndOfSource(bool at_end);
@@ -203,11 +204,11 @@ class SplitRun final : public SplitJobControl {
   SplitProgress own_progress_;
   SplitProgress& progress_;
   std::int32_t count_limit_;
+  FileCutter cutter_;
   std::size_t read_capacity_;
 
   std::string source_path_;
   std::unique_ptr<InputFile> source_;
-  std::uint64_t source_size_ = 0;  // with parts: the size that places the lines
   BlockReader reader_;
   std::string read_reason_;
   const char* block_ = nullptr;     // start of the current block
@@ -257,14 +258,14 @@ SplitOutcome SplitRun::Run() {
   if (!source_) return Fail(SplitErrorKind::kSourceOpen, source_path_, std::move(reason));
   output_.SetSource(source_.get());
   progress_.source_size = source_->Size();
-  if (options_.cut_by == CutBy::kParts) {
+  if (cutter_.by() == CutBy::kParts) {
     if (source_->Size() < 0) return Fail(SplitErrorKind::kSourceSizeUnknown, source_path_, {});
-    source_size_ = static_cast<std::uint64_t>(source_->Size());
+    cutter_.SetSourceSize(static_cast<std::uint64_t>(source_->Size()));
   }
   // A file is made only when a line goes into it once the files are more than numbered
   // runs of N lines; parts are always made, all of them.
-  output_.SetMakeEmptyFiles(options_.cut_by == CutBy::kParts ||
-                            (options_.cut_by == CutBy::kLines && !options_.keep_lines &&
+  output_.SetMakeEmptyFiles(cutter_.by() == CutBy::kParts ||
+                            (cutter_.by() == CutBy::kLines && !options_.keep_lines &&
                              !options_.header_lines.has_value()));
   // The first bytes are read before any output exists: an unreadable source leaves no file.
   DetectedEncoding detected;
@@ -378,7 +379,7 @@ SplitOutcome SplitRun::LineLoop() {
     }
     if (closed_by_host_) return Stopped();
     if (at_end || stop) return EndOfSource(at_end);
-    if (options_.cut_by == CutBy::kParts && !header_phase_ &&
+    if (cutter_.by() == CutBy::kParts && !header_phase_ &&
         !BeginPartsBefore(block_offset_ + static_cast<std::uint64_t>(pos_ - block_))) {
       return output_.failed() ? FailOutput() : SplitOutcome::kFailed;
     }
@@ -427,11 +428,11 @@ SplitOutcome SplitRun::EndOfSource(bool at_end) {
   if (header_phase_) {
     header_phase_ = false;
     output_.EndHeader();
-    if (options_.cut_by == CutBy::kParts && at_end && !BeginNextOutput()) {
+    if (cutter_.by() == CutBy::kParts && at_end && !BeginNextOutput()) {
       return SplitOutcome::kFailed;
     }
   }
-  if (at_end && options_.cut_by == CutBy::kParts && files_begun_ > 0 &&
+  if (at_end && cutter_.by() == CutBy::kParts && files_begun_ > 0 &&
       !BeginPartsBefore(std::numeric_limits<std::uint64_t>::max())) {
     return output_.failed() ? FailOutput() : SplitOutcome::kFailed;
   }
@@ -446,8 +447,8 @@ SplitOutcome SplitRun::EndOfSource(bool at_end) {
 // holds lines already, the file ends before the line, which starts the next file. False
 // when a failure ended the job.
 bool SplitRun::MakeRoom(std::uint64_t more) {
-  if (options_.cut_by != CutBy::kBytes || lines_in_file_ == 0 || header_phase_) return true;
-  if (output_.prologue_size() + output_.bytes_in_file() + more <= options_.max_file_bytes &&
+  if (cutter_.by() != CutBy::kBytes || lines_in_file_ == 0 || header_phase_) return true;
+  if (cutter_.Fits(output_.prologue_size() + output_.bytes_in_file() + more) &&
       !output_.LineWouldSpill(more)) {
     return true;
   }
@@ -456,20 +457,11 @@ bool SplitRun::MakeRoom(std::uint64_t more) {
   return BeginNextOutput();
 }
 
-// The offset where part `part` (1-based) starts: the first offset o with
-// floor(o * parts / size) + 1 == part.
-std::uint64_t SplitRun::PartStart(std::int32_t part) const {
-  const auto k = static_cast<unsigned __int128>(options_.parts);
-  const auto product = static_cast<unsigned __int128>(part - 1) * source_size_;
-  return static_cast<std::uint64_t>((product + k - 1) / k);
-}
-
 // Finishes parts and begins the next until the current part is the one a line starting
 // at `offset` belongs to (the last part takes the lines of a source that grew). False when
 // a failure ended the job.
 bool SplitRun::BeginPartsBefore(std::uint64_t offset) {
-  while (file_number_ - options_.first_number + 1 < options_.parts &&
-         offset >= PartStart(file_number_ - options_.first_number + 2)) {
+  while (files_begun_ < cutter_.parts() && offset >= cutter_.PartStart(files_begun_ + 1)) {
     if (!FinishFile()) return false;
     if (!BeginNextOutput()) return false;
   }
@@ -493,18 +485,15 @@ void SplitRun::StopAndCloseFiles() {
 // Whether the current file has its N lines: N is taken now (as read at the file's opening
 // with a host of fixed settings) and compared as a real number. Only when cut by lines.
 bool SplitRun::FileIsComplete() {
-  if (options_.cut_by != CutBy::kLines) return false;
+  if (cutter_.by() != CutBy::kLines) return false;
   const double n = fixed_stop_ != nullptr ? fixed_lines_per_file_ : host_.LinesPerFile();
   return static_cast<double>(lines_in_file_) >= n;
 }
 
 // Where the fast path must leave the block: at the first line of the next part, or its end.
 const char* SplitRun::FastEnd() const {
-  if (options_.cut_by != CutBy::kParts ||
-      file_number_ - options_.first_number + 1 >= options_.parts) {
-    return end_;
-  }
-  const std::uint64_t next_part = PartStart(file_number_ - options_.first_number + 2);
+  if (cutter_.by() != CutBy::kParts || files_begun_ >= cutter_.parts()) return end_;
+  const std::uint64_t next_part = cutter_.PartStart(files_begun_ + 1);
   if (next_part >= next_offset_) return end_;
   if (next_part <= block_offset_) return block_;
   return block_ + (next_part - block_offset_);
@@ -513,11 +502,9 @@ const char* SplitRun::FastEnd() const {
 // How far the fast path may fill the output buffer: its capacity, or with a size limit
 // what the current file has room for.
 std::size_t SplitRun::FastOutputLimit() const {
-  if (options_.cut_by != CutBy::kBytes) return output_.capacity();
-  const std::uint64_t used = output_.prologue_size() + output_.handed_in_file();
-  if (used >= options_.max_file_bytes) return 0;
-  return static_cast<std::size_t>(
-      std::min<std::uint64_t>(output_.capacity(), options_.max_file_bytes - used));
+  if (cutter_.by() != CutBy::kBytes) return output_.capacity();
+  const std::uint64_t room = cutter_.Room(output_.prologue_size() + output_.handed_in_file());
+  return static_cast<std::size_t>(std::min<std::uint64_t>(output_.capacity(), room));
 }
 
 // The fast path: handles line after line (stop flag, line, count, N, pump) as long as
@@ -546,7 +533,7 @@ FastExit SplitRun::CopyLinesInBuffer() {
   std::int32_t lines = lines_in_file_;
   std::int64_t total = progress_.lines_written;
   const std::int32_t limit = count_limit_;
-  const bool by_lines = options_.cut_by == CutBy::kLines;
+  const bool by_lines = cutter_.by() == CutBy::kLines;
   const double fixed_n = by_lines ? fixed_lines_per_file_ : std::numeric_limits<double>::infinity();
   FastExit exit = FastExit::kBufferEnd;
   // The message pump, with the place the host's StopAndCloseFiles needs.
@@ -812,7 +799,7 @@ bool SplitRun::BeginNextOutput() {
   ++files_begun_;
   lines_in_file_ = 0;
   progress_.file_number = file_number_;
-  if (fixed_stop_ != nullptr && options_.cut_by == CutBy::kLines) {
+  if (fixed_stop_ != nullptr && cutter_.by() == CutBy::kLines) {
     fixed_lines_per_file_ = host_.LinesPerFile();
   }
   output_path_ = path;
