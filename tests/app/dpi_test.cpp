@@ -110,8 +110,8 @@ class MainWindowDpiTest : public ::testing::Test {
     SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
     const auto px = [dpi](int twips) { return platform::TwipsToPixels(twips, dpi); };
     EXPECT_EQ(form_->Dpi(), dpi);
-    // The outer size that holds the layout's client area at this DPI, however often the DPI
-    // has changed (Wine keeps the frame of the screen's DPI, so the client area is not read).
+    // The outer size for the layout's client area at this DPI (not the client area: Wine
+    // keeps the frame of the screen's DPI).
     RECT window{};
     GetWindowRect(form_->hWnd(), &window);
     const RECT outer = platform::OuterRectForDpi(
