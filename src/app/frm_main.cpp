@@ -41,7 +41,7 @@ std::unique_ptr<frmMain> frmMain::Create(const FormOptions& options) {
   if (!RegisterWindowClass()) return nullptr;
   std::unique_ptr<frmMain> form(new frmMain(options));
   form->dpi_ = platform::SystemDpi();
-  SIZE size = form->OuterSize();
+  SIZE size = form->OuterSize(form->dpi_);
   HWND hwnd = CreateWindowExW(kFormExStyle, kFormClassName, MainWindowTitle().c_str(), kFormStyle,
                               (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2,
                               (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2, size.cx, size.cy,
@@ -49,7 +49,7 @@ std::unique_ptr<frmMain> frmMain::Create(const FormOptions& options) {
   if (!hwnd) return nullptr;
   if (form->dpi_ != platform::SystemDpi()) {
     // The screen's scale changed since sign-in: the window is sized for its monitor's DPI.
-    size = form->OuterSize();
+    size = form->OuterSize(form->dpi_);
     SetWindowPos(hwnd, nullptr, (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2,
                  (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2, size.cx, size.cy,
                  SWP_NOZORDER | SWP_NOACTIVATE);
@@ -79,10 +79,10 @@ bool frmMain::RegisterWindowClass() {
   return registered;
 }
 
-SIZE frmMain::OuterSize() const {
-  const RECT outer =
-      platform::OuterRectForDpi(RECT{0, 0, Pixels(kClientWidthTwips), Pixels(kClientHeightTwips)},
-                                kFormStyle, kFormExStyle, dpi_);
+SIZE frmMain::OuterSize(int dpi) const {
+  const RECT client{0, 0, platform::TwipsToPixels(kClientWidthTwips, dpi),
+                    platform::TwipsToPixels(kClientHeightTwips, dpi)};
+  const RECT outer = platform::OuterRectForDpi(client, kFormStyle, kFormExStyle, dpi);
   return SIZE{outer.right - outer.left, outer.bottom - outer.top};
 }
 
@@ -255,9 +255,19 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   }
   switch (message) {
     case WM_CREATE:
+      // Run as administrator, the window gets the shell's registered messages only when it
+      // lets them through: without this one its taskbar button would show no progress.
+      ChangeWindowMessageFilterEx(hwnd_, platform::TaskbarButtonCreatedMessage(), MSGFLT_ALLOW,
+                                  nullptr);
       UseDpi(platform::WindowDpi(hwnd_));
       CreateControls(L"", hwnd_);
       return 0;
+    case platform::kGetDpiScaledSizeMessage: {
+      // The size for the client area's twips at the new DPI. The system would scale the
+      // outer size instead, and the client area would drift with every change of monitor.
+      *reinterpret_cast<SIZE*>(lParam) = OuterSize(static_cast<int>(wParam));
+      return TRUE;
+    }
     case WM_DPICHANGED:
       OnDpiChanged(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
       return 0;
@@ -300,7 +310,7 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_QUERYENDSESSION:
       return OnQueryEndSession();
     case WM_ENDSESSION:
-      OnEndSession(wParam != FALSE);
+      OnEndSession(wParam != FALSE, lParam);
       return 0;
     case WM_DESTROY:
       // A job still running (the window destroyed without WM_CLOSE) stops at its next pass.
@@ -384,16 +394,20 @@ BOOL frmMain::OnQueryEndSession() {
 
 // The session ends (ending) or goes on. Windows may end the process as soon as this
 // returns, while the job is still below on the stack inside its message pump: every line
-// processed so far is written and the files closed before returning.
-void frmMain::OnEndSession(bool ending) {
+// processed so far is written and the files closed before returning. The Restart Manager
+// (ENDSESSION_CLOSEAPP) ends no session but asks the program to close so that its files
+// can be replaced: the window closes, once a running job has returned.
+void frmMain::OnEndSession(bool ending, LPARAM reason) {
   if (!ending) {
     session_ending_ = false;
     return;
   }
-  if (!job_running_) return;
-  OnQueryEndSession();  // stopped as Stop does, if the query did not come first
-  // Outside the pump (in the job's final message box, say) the files are closed already.
-  if (job_control_ != nullptr && in_pump_) job_control_->StopAndCloseFiles();
+  if (job_running_) {
+    OnQueryEndSession();  // stopped as Stop does, if the query did not come first
+    // Outside the pump (in the job's final message box, say) the files are closed already.
+    if (job_control_ != nullptr && in_pump_) job_control_->StopAndCloseFiles();
+  }
+  if (reason & ENDSESSION_CLOSEAPP) OnClose();
 }
 
 // ---- SplitHost ----

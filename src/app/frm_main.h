@@ -119,13 +119,13 @@ class frmMain final : private SplitHost {
   bool OnSetCursor(HWND target, UINT hit_test);
   void OnClose();
   BOOL OnQueryEndSession();
-  void OnEndSession(bool ending);
+  void OnEndSession(bool ending, LPARAM reason);
 
   // ---- DPI (frm_main_dpi.cpp) ----
   // A control's rectangle in pixels at the window's DPI, from its twips.
   RECT ControlBounds(const ControlEntry& entry) const;
-  // The window's outer size for its client area at the window's DPI.
-  SIZE OuterSize() const;
+  // The window's outer size for its client area at `dpi`.
+  SIZE OuterSize(int dpi) const;
   // Takes the DPI of the window's monitor: its font, icons and link cursor.
   void UseDpi(int dpi);
   // Icons and the link cursor at the window's DPI.

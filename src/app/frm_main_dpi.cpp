@@ -83,7 +83,7 @@ void frmMain::OnDpiChanged(int dpi, const RECT* suggested) {
                  suggested->right - suggested->left, suggested->bottom - suggested->top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
   } else {
-    const SIZE size = OuterSize();
+    const SIZE size = OuterSize(dpi_);
     SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }

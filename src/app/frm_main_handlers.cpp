@@ -134,6 +134,8 @@ void frmMain::StartJob() {
   SetLabelCaption(L"Label7", std::wstring(kLineTotalPrefix) + L"0");
   SetLabelCaption(L"Label6", std::wstring(L"0") + kSecondsSuffix);
   stop_requested_ = false;
+  // A session end that did not end the process is over: this job shows its messages.
+  session_ending_ = false;
 
   RunJob();
   if (close_requested_ && hwnd_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);

@@ -13,6 +13,7 @@
 
 #include "cli/console_text.h"
 #include "platform/dll_search.h"
+#include "platform/running_mark.h"
 #include "platform/win32_file_system.h"
 #else
 #include <unistd.h>
@@ -67,6 +68,8 @@ int Run(const std::vector<std::string>& args) {
 int wmain(int argc, wchar_t** argv) {
   // DLLs loaded from now on come from the system folder only, never from beside the program.
   tarnwick::platform::RestrictDllSearchToSystem();
+  // Tells the installer and the uninstaller that the program runs, until it ends.
+  const tarnwick::platform::RunningMark running;
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.push_back(tarnwick::WideToUtf8(argv[i]));
   return Run(args);

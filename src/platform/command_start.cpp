@@ -27,10 +27,12 @@ bool StartCommand(const std::wstring& application, const std::wstring& command_l
 }
 
 std::wstring WindowsFolderProgram(const std::wstring& file_name) {
-  const UINT size = GetWindowsDirectoryW(nullptr, 0);
+  // The system's Windows folder: on a Remote Desktop server GetWindowsDirectoryW can give a
+  // private folder of the user's instead.
+  const UINT size = GetSystemWindowsDirectoryW(nullptr, 0);
   if (size == 0) return {};
   std::wstring folder(size, L'\0');
-  const UINT length = GetWindowsDirectoryW(folder.data(), size);
+  const UINT length = GetSystemWindowsDirectoryW(folder.data(), size);
   if (length == 0 || length >= size) return {};
   folder.resize(length);
   if (folder.back() != L'\\') folder += L'\\';

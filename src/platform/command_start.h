@@ -12,8 +12,9 @@ namespace tarnwick::platform {
 // it could not be started.
 bool StartCommand(const std::wstring& application, const std::wstring& command_line);
 
-// The full path of a program of the Windows folder, e.g. "C:\Windows\explorer.exe" for
-// "explorer.exe"; empty when the folder cannot be had.
+// The full path of a program of the system's Windows folder, e.g. "C:\Windows\explorer.exe"
+// for "explorer.exe" (also for a user of a Remote Desktop server); empty when the folder
+// cannot be had.
 std::wstring WindowsFolderProgram(const std::wstring& file_name);
 
 }  // namespace tarnwick::platform

@@ -9,6 +9,9 @@ namespace tarnwick::platform {
 
 inline constexpr int kTwipsPerInch = 1440;
 inline constexpr int kDefaultDpi = 96;
+// WM_GETDPISCALEDSIZE (Windows 10 1703 and later), which the headers give only to programs
+// built for those systems.
+inline constexpr UINT kGetDpiScaledSizeMessage = 0x02E4;
 
 // Dots per inch of the screen at sign-in (96 on most systems).
 int SystemDpi();

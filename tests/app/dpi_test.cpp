@@ -69,16 +69,18 @@ class MainWindowDpiTest : public ::testing::Test {
   HWND Ctl(const wchar_t* name) const { return form_->Control(name); }
 
   // Tells the window that its monitor's DPI is now `dpi`, with the rectangle the system
-  // suggests: the window's client area at that DPI, where the window is now.
+  // suggests where the window is now: the size the window answers to WM_GETDPISCALEDSIZE,
+  // or else its outer size scaled by the change of DPI.
   RECT ChangeDpi(int dpi) {
     RECT now{};
     GetWindowRect(form_->hWnd(), &now);
-    const RECT client{0, 0, platform::TwipsToPixels(kClientWidthTwips, dpi),
-                      platform::TwipsToPixels(kClientHeightTwips, dpi)};
-    RECT suggested = platform::OuterRectForDpi(
-        client, static_cast<DWORD>(GetWindowLongW(form_->hWnd(), GWL_STYLE)),
-        static_cast<DWORD>(GetWindowLongW(form_->hWnd(), GWL_EXSTYLE)), dpi);
-    OffsetRect(&suggested, now.left - suggested.left, now.top - suggested.top);
+    SIZE size{};
+    if (!SendMessageW(form_->hWnd(), platform::kGetDpiScaledSizeMessage, dpi,
+                      reinterpret_cast<LPARAM>(&size))) {
+      size = {MulDiv(now.right - now.left, dpi, form_->Dpi()),
+              MulDiv(now.bottom - now.top, dpi, form_->Dpi())};
+    }
+    RECT suggested{now.left, now.top, now.left + size.cx, now.top + size.cy};
     SendMessageW(form_->hWnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
                  reinterpret_cast<LPARAM>(&suggested));
     return suggested;
@@ -108,6 +110,16 @@ class MainWindowDpiTest : public ::testing::Test {
     SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
     const auto px = [dpi](int twips) { return platform::TwipsToPixels(twips, dpi); };
     EXPECT_EQ(form_->Dpi(), dpi);
+    // The outer size for the layout's client area at this DPI (not the client area: Wine
+    // keeps the frame of the screen's DPI).
+    RECT window{};
+    GetWindowRect(form_->hWnd(), &window);
+    const RECT outer = platform::OuterRectForDpi(
+        RECT{0, 0, px(kClientWidthTwips), px(kClientHeightTwips)},
+        static_cast<DWORD>(GetWindowLongW(form_->hWnd(), GWL_STYLE)),
+        static_cast<DWORD>(GetWindowLongW(form_->hWnd(), GWL_EXSTYLE)), dpi);
+    EXPECT_EQ(window.right - window.left, outer.right - outer.left);
+    EXPECT_EQ(window.bottom - window.top, outer.bottom - outer.top);
 
     LOGFONTW font{};
     ASSERT_TRUE(GetObjectW(form_->Font(), sizeof(font), &font));

@@ -600,6 +600,12 @@ TEST_F(MainWindowTest, SessionEndDuringAJobLeavesEveryProcessedLineWrittenAndClo
   EXPECT_EQ(SendMessageW(form, WM_QUERYENDSESSION, 0, 0), TRUE);
   SendMessageW(form, WM_ENDSESSION, TRUE, 0);
   EXPECT_TRUE(responder.Seen().empty());
+  // The process went on (as the Restart Manager may leave it): the next job shows its
+  // message. The Restart Manager's ENDSESSION_CLOSEAPP closes the window.
+  Start((folder / L"missing.txt").wstring(), folder.Path().wstring(), L"10");
+  EXPECT_EQ(responder.Seen().size(), 1u);
+  SendMessageW(form, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
+  EXPECT_FALSE(IsWindow(form));
 }
 
 TEST_F(MainWindowTest, ClosingDuringAJobStopsItAndClosesAfterItHasReturned) {
@@ -746,7 +752,7 @@ TEST_F(MainWindowTest, LinkLabelShowsItsHandAndOpensTheHomePage) {
   // Started by its full path in the Windows folder, never by bare name (which the system
   // would look for beside the program first).
   wchar_t windows[MAX_PATH];
-  const UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
+  const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
   ASSERT_GT(length, 0u);
   EXPECT_EQ(applications_[0], std::wstring(windows, length) + L"\\explorer.exe");
 }

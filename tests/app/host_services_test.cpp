@@ -54,7 +54,7 @@ TEST(CommandStart, StartsTheProgramAtTheGivenPathWithTheGivenCommandLine) {
 
   EXPECT_FALSE(StartCommand(L"", L"explorer.exe"));  // never by bare name from the line
   wchar_t windows[MAX_PATH];
-  const UINT windows_length = GetWindowsDirectoryW(windows, MAX_PATH);
+  const UINT windows_length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
   EXPECT_EQ(WindowsFolderProgram(L"explorer.exe"),
             std::wstring(windows, windows_length) + L"\\explorer.exe");
 }

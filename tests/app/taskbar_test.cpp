@@ -5,6 +5,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,12 +48,15 @@ class RecordingTaskbar : public platform::TaskbarButton {
 
   std::vector<Call> calls;
   bool wrong_window = false;
+  // Run inside a call, as sent messages can be while the shell is asked (null: none).
+  std::function<void(const Call&)> during_call;
 
  private:
   void Record(HWND window, Call call) {
     if (window != *window_) wrong_window = true;
     call.at = GetTickCount64();
     calls.push_back(call);
+    if (during_call) during_call(call);
   }
   HWND* window_;
 };
@@ -290,6 +296,30 @@ TEST_F(TaskbarTest, AJobThatEndsInTheForegroundDoesNotFlash) {
   ASSERT_EQ(responder.Seen().size(), 1u);
   EXPECT_FALSE(taskbar_.calls.empty());
   EXPECT_FALSE(Flashed());
+}
+
+// The session may end while the window waits on the shell for a taskbar update, still
+// inside the job's pump: by the end of WM_ENDSESSION the files hold whole lines and are
+// closed.
+TEST_F(TaskbarTest, ASessionEndDuringATaskbarUpdateStillClosesTheFiles) {
+  const std::string source = FortyLines();
+  SlowFileSystem files(source, true);
+  std::string at_end;
+  bool ended = false;
+  taskbar_.during_call = [&](const Call& call) {
+    if (ended || call.kind != Call::kValue || call.completed < 100) return;
+    ended = true;
+    SendMessageW(window_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+    SendMessageW(window_, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    std::ifstream in(folder_.Path() / L"1.txt", std::ios::binary);
+    at_end.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  RunJob(files);
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(messages_, 0u);
+  ASSERT_FALSE(at_end.empty());
+  EXPECT_EQ(source.substr(0, at_end.size()), at_end);  // whole lines from the first on
+  EXPECT_EQ(at_end.size() % 10, 0u);
 }
 
 }  // namespace

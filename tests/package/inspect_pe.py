@@ -1,16 +1,21 @@
 #!/usr/bin/env python3
 """Checks a shipped Windows program as Explorer and the loader see it: the version resource
 (a Simplified Chinese and an English block with every field a user sees), the icon sizes
-(256 pixels stored as PNG), the manifest, the link time stamp and that it is stripped.
+(256 pixels stored as PNG), the manifest, the Terminal Server mark, the link time stamp and
+that it is stripped.
   inspect_pe.py VERSION PROGRAM.exe...
 Prints one line per failed check and exits 1 if any failed.
   inspect_pe.py --company PROGRAM.exe
 Prints the CompanyName of the program's Simplified Chinese block. Standard library only."""
+import re
 import struct
 import sys
 
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 ICON_SIZES = {16, 20, 24, 32, 40, 48, 64, 256}
+# The compatibility GUIDs of Windows 7, 8, 8.1 and 10/11.
+SUPPORTED_OS = ("35138b9a-5d96-4fbd-8e2d-a2440225f93a", "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
+                "1f676c76-80e1-4239-95bb-83d0f6d0da78", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a")
 FIELDS = ("FileDescription", "ProductName", "CompanyName", "LegalCopyright", "FileVersion",
           "ProductVersion", "OriginalFilename")
 
@@ -28,6 +33,7 @@ class Pe:
         opt = pe + 24
         if struct.unpack_from("<H", data, opt)[0] != 0x20B:
             raise ValueError("not a 64-bit program")
+        self.dll_characteristics = struct.unpack_from("<H", data, opt + 70)[0]
         res_rva = struct.unpack_from("<II", data, opt + 112 + 2 * 8)[0]
         self.sections = []
         for i in range(sections):
@@ -113,6 +119,8 @@ def check(path, version, failures):
     debug = [s[0] for s in pe.sections if s[0].startswith((".debug", "/"))]
     if pe.symbols or debug:
         fail("not stripped (%d symbols, sections %s)" % (pe.symbols, debug))
+    if not pe.dll_characteristics & 0x8000:  # IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE
+        fail("not marked Terminal Server aware")
 
     quad = version + ".0"
     info = pe.resource(RT_VERSION)
@@ -176,6 +184,9 @@ def check(path, version, failures):
         for needle in ('version="%s"' % quad, 'level="asInvoker"', "<supportedOS "):
             if needle not in text:
                 fail("manifest lacks %s" % needle)
+        listed = set(re.findall(r'<supportedOS\s+Id="\{([^}]*)\}"', text, re.I))
+        if {guid.lower() for guid in listed} != set(SUPPORTED_OS):
+            fail("manifest lists the systems %s" % sorted(listed))
 
 
 def main():
