@@ -45,7 +45,7 @@ class SystemConsole final : public tarnwick::cli::Console {
 
 // Runs the command line with the arguments after the program name.
 int Run(const std::vector<std::string>& args) {
-  tarnwick::cli::InstallInterruptHandler();
+  tarnwick::cli::InstallInterruptHandler(tarnwick::SystemFileSystem());
   SystemConsole console;
   const int status = tarnwick::cli::RunCommandLine(args, console, tarnwick::SystemFileSystem());
   std::fflush(stdout);

@@ -3,10 +3,19 @@
 // system's own reasons for failures.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "memory_file_system.h"
@@ -221,7 +230,133 @@ TEST_F(SystemFilesTest, ComparablePathsNameTheFileNotTheSpelling) {
   EXPECT_EQ(again->ComparablePath(), "");  // a closed file has none
 }
 
+// Cutting an output file back: never into what it held when opened, and later appends go
+// after the cut.
+TEST_F(SystemFilesTest, CutBackDropsTheTailAndAppendsAfterIt) {
+  struct Case {
+    std::string old_content, written;
+    std::uint64_t cut;
+    bool cuts;
+    std::string after;  // the file after the cut and an append of "z\r\n"
+  };
+  const Case cases[] = {
+      {"old\r\n", "a\r\nbc", 8, true, "old\r\na\r\nz\r\n"},
+      {"", "a\r\nb", 0, true, "z\r\n"},
+      {"old", "", 3, true, "oldz\r\n"},
+      {"old", "ab", 6, false, "oldabz\r\n"},  // past the end: refused, nothing changes
+  };
+  for (const Case& c : cases) {
+    const fs::path path = root_ / "out" / "cut.txt";
+    WriteFile(path, c.old_content);
+    std::string error;
+    auto file = SystemFileSystem().OpenAppend(Utf8(path), error);
+    ASSERT_TRUE(file) << error;
+    EXPECT_EQ(file->OpenedSize(), static_cast<std::int64_t>(c.old_content.size()));
+    char head[4];
+    ASSERT_GE(file->ReadHead(head, sizeof(head), error), 0) << error;  // moves no write
+    ASSERT_TRUE(file->Write(c.written.data(), c.written.size(), error)) << error;
+    EXPECT_EQ(file->CutBack(c.cut, error), c.cuts) << c.old_content << error;
+    ASSERT_TRUE(file->Write("z\r\n", 3, error)) << error;
+    ASSERT_TRUE(file->Close(error)) << error;
+    EXPECT_EQ(ReadFile(path), c.after) << c.old_content;
+  }
+}
+
 #ifndef _WIN32
+// A volume of 64 KiB (a tmpfs, where the tests may mount one): written until it is full,
+// the file is cut back to its last whole line.
+TEST_F(SystemFilesTest, FullVolumeCutsBackToTheLastWholeLine) {
+  const fs::path volume = root_ / "volume";
+  fs::create_directory(volume);
+  if (::mount("tarnwick", volume.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << "cannot mount a tmpfs here";
+  }
+  std::string error;
+  auto file = SystemFileSystem().OpenAppend(Utf8(volume / "1.txt"), error);
+  ASSERT_TRUE(file) << error;
+  const std::string line = std::string(98, 'x') + "\r\n";
+  std::uint64_t whole = 0;
+  std::string block;
+  while (block.size() < 7 * line.size() + 3) block += line;  // blocks end inside a line
+  while (file->Write(block.data(), block.size(), error)) whole += block.size();
+  EXPECT_EQ(error, "No space left on device");
+  whole -= whole % line.size();
+  EXPECT_GT(fs::file_size(volume / "1.txt"), whole);
+  EXPECT_TRUE(file->CutBack(whole, error)) << error;
+  EXPECT_TRUE(file->Close(error)) << error;
+  EXPECT_EQ(fs::file_size(volume / "1.txt"), whole);
+  EXPECT_TRUE(ReadFile(volume / "1.txt").ends_with("x\r\n"));
+  file.reset();
+  ::umount(volume.c_str());
+}
+
+// An output file the user may write but not read: opened for writing only, judged by its
+// size. Checked as a user without the administrator's right to read every file.
+TEST_F(SystemFilesTest, WriteOnlyOutputIsJudgedByItsSize) {
+  fs::permissions(root_ / "out", fs::perms::all);
+  const fs::path empty = root_ / "out" / "1.txt";
+  const fs::path full = root_ / "out" / "2.txt";
+  for (const auto& [path, content] : {std::pair{empty, ""}, std::pair{full, "old\r\n"}}) {
+    WriteFile(path, content);
+    fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write);
+  }
+  EXPECT_EXIT(
+      {
+        if (::geteuid() == 0 && ::setuid(65534) != 0) _exit(10);
+        std::string error;
+        char head[4];
+        auto first = SystemFileSystem().OpenAppend(Utf8(empty), error);
+        auto second = SystemFileSystem().OpenAppend(Utf8(full), error);
+        if (!first || !second) _exit(11);
+        if (first->ReadHead(head, sizeof(head), error) != 0) _exit(12);
+        if (second->ReadHead(head, sizeof(head), error) != OutputFile::kHeadUnreadable ||
+            error != "Permission denied")
+          _exit(13);
+        if (!second->Write("x\r\n", 3, error) || !second->Close(error)) _exit(14);
+        _exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+  fs::permissions(full, fs::perms::owner_all);
+  EXPECT_EQ(ReadFile(full), "old\r\nx\r\n");
+}
+
+// A FIFO whose writer is idle: with a stop flag, a read ends as soon as a stop is
+// requested, but never before the bytes already there are read.
+TEST_F(SystemFilesTest, StopRequestEndsAReadWaitingForData) {
+  const fs::path fifo = root_ / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int writer = ::open(fifo.c_str(), O_RDWR);  // opens without waiting for a reader
+  ASSERT_GE(writer, 0);
+  std::atomic<bool> stop{false};
+  FileSystem& files = SystemFileSystem();
+  files.SetStopFlag(&stop);
+  std::string error;
+  auto source = files.OpenRead(Utf8(fifo), error);
+  ASSERT_TRUE(source) << error;
+  char bytes[16];
+  ASSERT_EQ(::write(writer, "a\r\n", 3), 3);
+  EXPECT_EQ(source->Read(bytes, sizeof(bytes), error), 3);
+
+  std::atomic<bool> returned{false};
+  std::thread requester([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    stop = true;
+    files.WakeReads();  // as the signal handler does
+    for (int waited = 0; !returned && waited < 2000; ++waited) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (!returned) EXPECT_EQ(::write(writer, "late", 4), 4);  // the read kept waiting
+  });
+  EXPECT_EQ(source->Read(bytes, sizeof(bytes), error), InputFile::kInterrupted);
+  returned = true;
+  requester.join();
+  ASSERT_EQ(::write(writer, "b", 1), 1);  // data first, then the stop again
+  EXPECT_EQ(source->Read(bytes, sizeof(bytes), error), 1);
+  EXPECT_EQ(source->Read(bytes, sizeof(bytes), error), InputFile::kInterrupted);
+  files.SetStopFlag(nullptr);
+  ::close(writer);
+}
+
 TEST_F(SystemFilesTest, FullDiskStopsTheJob) {
   // 1.txt leads to /dev/full, where every write fails as on a full disk.
   WriteFile(root_ / "in.txt", "a\r\nb\r\nc\r\n");
