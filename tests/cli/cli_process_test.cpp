@@ -27,21 +27,32 @@ std::string ReadFile(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-TEST(TarnwickSplitProcess, SigintStopsLikeTheStopButton) {
-  std::random_device seed;
-  const fs::path root = fs::temp_directory_path() / ("tarnwick-cli-" + std::to_string(seed()));
-  fs::create_directories(root / "out");
-  const fs::path fifo = root / "source";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+// The tool started on a FIFO in a folder of its own, with its output in root/out.
+struct ToolOnFifo {
+  fs::path root;
+  pid_t child = -1;
+  int source = -1;  // the FIFO's write end, open once the tool has opened the FIFO
+};
 
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    execl(TARNWICK_SPLIT_PATH, "tarnwick-split", "-q", "-l", "2", fifo.c_str(),
-          (root / "out").c_str(), static_cast<char*>(nullptr));
+ToolOnFifo StartOnFifo(const std::string& prefix, const char* lines) {
+  ToolOnFifo tool;
+  std::random_device seed;
+  tool.root = fs::temp_directory_path() / (prefix + std::to_string(seed()));
+  fs::create_directories(tool.root / "out");
+  const fs::path fifo = tool.root / "source";
+  if (mkfifo(fifo.c_str(), 0600) != 0) return tool;
+  tool.child = fork();
+  if (tool.child == 0) {
+    execl(TARNWICK_SPLIT_PATH, "tarnwick-split", "-q", "-l", lines, fifo.c_str(),
+          (tool.root / "out").c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
-  const int source = open(fifo.c_str(), O_WRONLY);  // waits until the tool opens it
+  if (tool.child > 0) tool.source = open(fifo.c_str(), O_WRONLY);  // waits for the tool
+  return tool;
+}
+
+TEST(TarnwickSplitProcess, SigintStopsLikeTheStopButton) {
+  const auto [root, child, source] = StartOnFifo("tarnwick-cli-", "2");
   ASSERT_GE(source, 0);
   ASSERT_EQ(write(source, "a\r\nb\r\n", 6), 6);
 
@@ -81,20 +92,8 @@ class StopSignalTest : public ::testing::TestWithParam<int> {};
 // signal comes in the middle of the job, while output buffers are being written.
 TEST_P(StopSignalTest, StopsLikeCtrlCWithWholeLinesInEveryFile) {
   const int signal_number = GetParam();
-  std::random_device seed;
-  const fs::path root = fs::temp_directory_path() / ("tarnwick-sig-" + std::to_string(seed()));
-  fs::create_directories(root / "out");
-  const fs::path fifo = root / "source";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    execl(TARNWICK_SPLIT_PATH, "tarnwick-split", "-q", "-l", "30000", fifo.c_str(),
-          (root / "out").c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
   signal(SIGPIPE, SIG_IGN);
-  const int source = open(fifo.c_str(), O_WRONLY);
+  const auto [root, child, source] = StartOnFifo("tarnwick-sig-", "30000");
   ASSERT_GE(source, 0);
   // Writes in pieces that end inside a line, until the tool has gone.
   std::atomic<bool> writing{true};
@@ -147,19 +146,7 @@ TEST_P(StopSignalTest, StopsLikeCtrlCWithWholeLinesInEveryFile) {
 // stopped (InputFile::kInterrupted).
 TEST_P(StopSignalTest, DISABLED_StopsAtOnceWhileTheSourceIsIdle) {
   const int signal_number = GetParam();
-  std::random_device seed;
-  const fs::path root = fs::temp_directory_path() / ("tarnwick-idle-" + std::to_string(seed()));
-  fs::create_directories(root / "out");
-  const fs::path fifo = root / "source";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    execl(TARNWICK_SPLIT_PATH, "tarnwick-split", "-q", "-l", "2", fifo.c_str(),
-          (root / "out").c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  const int source = open(fifo.c_str(), O_WRONLY);
+  const auto [root, child, source] = StartOnFifo("tarnwick-idle-", "2");
   ASSERT_GE(source, 0);
   ASSERT_EQ(write(source, "a\r\nb\r\nc", 7), 7);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
