@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <atomic>
 #include <string>
-#include <thread>
 
 #include "../splitter/memory_file_system.h"
 #include "platform/win32_file_system.h"
@@ -44,46 +42,6 @@ TEST(ExtendedLengthPath, DriveUncRelativePrefixedAndForwardSlashes) {
   EXPECT_EQ(ExtendedLengthPath(L".\\sub/in.txt"), L"\\\\?\\" + base + L"sub\\in.txt");
   EXPECT_EQ(ExtendedLengthPath(L"sub\\..\\in.txt"), L"\\\\?\\" + base + L"in.txt");
   EXPECT_EQ(ExtendedLengthPath(L"\\in.txt"), L"\\\\?\\" + current.substr(0, 2) + L"\\in.txt");
-}
-
-// A pipe whose writer is idle: a stop request ends the read that waits on it (the reading
-// thread's read is cancelled), but never before the bytes already there are read.
-TEST(PipeSource, StopRequestEndsAReadWaitingForData) {
-  const std::wstring name =
-      L"\\\\.\\pipe\\tarnwick-idle-" + std::to_wstring(GetCurrentProcessId());
-  const HANDLE server = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_OUTBOUND,
-                                         PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
-  ASSERT_NE(server, INVALID_HANDLE_VALUE);
-  std::atomic<bool> stop{false};
-  FileSystem& files = SystemFileSystem();
-  files.SetStopFlag(&stop);
-  std::string error;
-  auto source = files.OpenRead(WideToUtf8(name), error);
-  ASSERT_TRUE(source) << error;
-  DWORD written = 0;
-  ASSERT_TRUE(WriteFile(server, "a\r\n", 3, &written, nullptr));
-  char bytes[16];
-  EXPECT_EQ(source->Read(bytes, sizeof(bytes), error), 3);
-
-  std::atomic<bool> returned{false};
-  std::thread requester([&] {
-    Sleep(50);
-    stop = true;
-    for (int i = 0; !returned && i < 100; ++i) {  // as the console handler does
-      files.WakeReads();
-      Sleep(20);
-    }
-    DWORD count = 0;
-    if (!returned) WriteFile(server, "late", 4, &count, nullptr);  // the read kept waiting
-  });
-  EXPECT_EQ(source->Read(bytes, sizeof(bytes), error), InputFile::kInterrupted) << error;
-  returned = true;
-  requester.join();
-  ASSERT_TRUE(WriteFile(server, "b", 1, &written, nullptr));  // data first, then the stop
-  EXPECT_EQ(source->Read(bytes, sizeof(bytes), error), 1);
-  EXPECT_EQ(source->Read(bytes, sizeof(bytes), error), InputFile::kInterrupted);
-  files.SetStopFlag(nullptr);
-  CloseHandle(server);
 }
 
 // Makes each folder of a path given in the extended form.
