@@ -269,7 +269,8 @@ TEST_F(SystemFilesTest, StopRequestEndsAReadWaitingForData) {
                                          4096, 4096, 0, nullptr);
   const auto send = [&](std::string_view bytes) {
     DWORD count = 0;
-    return WriteFile(writer, bytes.data(), static_cast<DWORD>(bytes.size()), &count, nullptr) != 0;
+    return ::WriteFile(writer, bytes.data(), static_cast<DWORD>(bytes.size()), &count,
+                       nullptr) != 0;
   };
 #else
   const std::string name = Utf8(root_ / "fifo");
