@@ -51,18 +51,22 @@ ToolOnFifo StartOnFifo(const std::string& prefix, const char* lines) {
   return tool;
 }
 
+// Waits up to 30 s for `path` to hold `content`; false when it does not by then.
+bool WaitForContent(const fs::path& path, const std::string& content) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (ReadFile(path) != content && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return ReadFile(path) == content;
+}
+
 TEST(TarnwickSplitProcess, SigintStopsLikeTheStopButton) {
   const auto [root, child, source] = StartOnFifo("tarnwick-cli-", "2");
   ASSERT_GE(source, 0);
   ASSERT_EQ(write(source, "a\r\nb\r\n", 6), 6);
 
   // 1.txt is written and closed once the tool has gone on to wait for more of the source.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (ReadFile(root / "out" / "1.txt") != "a\r\nb\r\n" &&
-         std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  ASSERT_EQ(ReadFile(root / "out" / "1.txt"), "a\r\nb\r\n");
+  ASSERT_TRUE(WaitForContent(root / "out" / "1.txt", "a\r\nb\r\n"));
 
   // The stop is seen before the next line is read: "c" is never written.
   ASSERT_EQ(kill(child, SIGINT), 0);
@@ -149,11 +153,7 @@ TEST_P(StopSignalTest, DISABLED_StopsAtOnceWhileTheSourceIsIdle) {
   const auto [root, child, source] = StartOnFifo("tarnwick-idle-", "2");
   ASSERT_GE(source, 0);
   ASSERT_EQ(write(source, "a\r\nb\r\nc", 7), 7);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (ReadFile(root / "out" / "1.txt") != "a\r\nb\r\n" &&
-         std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+  ASSERT_TRUE(WaitForContent(root / "out" / "1.txt", "a\r\nb\r\n"));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the tool waits for more
 
   const auto signalled = std::chrono::steady_clock::now();
