@@ -71,6 +71,7 @@ std::wstring DescribeSplitError(const SplitError& error) {
   }
   std::wstring text = prefix + platform::Utf8ToWide(error.path);
   if (!error.reason.empty()) text += L"\n" + platform::Utf8ToWide(error.reason);
+  if (error.last_line_may_be_incomplete) text += L"\n该文件的最后一行可能不完整。";
   return text;
 }
 

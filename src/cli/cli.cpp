@@ -256,7 +256,7 @@ class CliHost final : public SplitHost {
   const std::atomic<bool>* FixedSettingsStopFlag() override { return &InterruptFlag(); }
   std::unique_ptr<InputFile> OpenSource(FileSystem& files, const std::string& path,
                                         std::string& error) override {
-    return path == "-" ? console_.OpenStandardInput(error) : files.OpenRead(path, error);
+    return path == "-" ? files.OpenStandardInput(error) : files.OpenRead(path, error);
   }
   void FileFinished(const std::string& path) override {
     ++files_made_;
@@ -514,6 +514,9 @@ std::string DescribeError(const SplitError& error) {
   }
   std::string text = verb + " '" + error.path + "'";
   if (!reason.empty()) text += ": " + reason;
+  if (error.last_line_may_be_incomplete) {
+    text += " (it could not be cut back to its last whole line: that line may be incomplete)";
+  }
   return text;
 }
 

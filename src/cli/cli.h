@@ -2,7 +2,6 @@
 #pragma once
 
 #include <chrono>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,11 +25,6 @@ class Console {
   virtual bool ErrIsTerminal() = 0;  // the progress line is drawn only on a terminal
   // Least time between two drawings of the progress line (at most four a second).
   virtual std::chrono::milliseconds ProgressInterval() { return std::chrono::milliseconds(250); }
-  // The standard input as a source (SOURCE '-'), or null with the reason.
-  virtual std::unique_ptr<InputFile> OpenStandardInput(std::string& error) {
-    error = "standard input is not available";
-    return nullptr;
-  }
 };
 
 // Runs `tarnwick-split` with its arguments (without the program name); returns the exit

@@ -6,6 +6,10 @@
 
 #include <atomic>
 
+namespace tarnwick {
+class FileSystem;
+}
+
 namespace tarnwick::cli {
 
 // Signal numbers used for the exit status (128 + number) where the system has none.
@@ -13,8 +17,11 @@ inline constexpr int kSignalHangUp = 1;
 inline constexpr int kSignalInterrupt = 2;
 inline constexpr int kSignalTerminate = 15;
 
-// Installs the signal handlers (POSIX) or the console control handler (Windows).
-void InstallInterruptHandler();
+// Installs the signal handlers (POSIX) or the console control handler (Windows). A stop
+// request also wakes the reads of `files` (FileSystem::WakeReads), so that a read waiting
+// for data (a pipe or FIFO whose writer is idle) sees the stop flag, once the job has
+// given `files` the flag.
+void InstallInterruptHandler(FileSystem& files);
 
 // True once a stop has been requested.
 bool InterruptRequested();
@@ -37,7 +44,8 @@ void NotifyFilesClosed();
 // The console control handler: for Ctrl-C and Ctrl-Break it requests the stop and
 // returns; for the close, log-off and shut-down events (after which the system ends the
 // process) it requests the stop and returns only when the files are closed, or after
-// `wait_ms`. The return value is the handler's.
+// `wait_ms`. Either way it wakes a read of the job that waits for data, again every few
+// milliseconds while it may wait. The return value is the handler's.
 int HandleConsoleEvent(unsigned long event, unsigned long wait_ms);
 #endif
 

@@ -6,7 +6,6 @@
 
 #include "cli/cli.h"
 #include "cli/interrupt.h"
-#include "cli/standard_input.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -34,9 +33,6 @@ class SystemConsole final : public tarnwick::cli::Console {
     DWORD mode = 0;
     return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
   }
-  std::unique_ptr<tarnwick::InputFile> OpenStandardInput(std::string& error) override {
-    return tarnwick::cli::OpenStandardInput(error);
-  }
 };
 
 #else
@@ -45,15 +41,12 @@ class SystemConsole final : public tarnwick::cli::Console {
   void Out(std::string_view text) override { std::fwrite(text.data(), 1, text.size(), stdout); }
   void Err(std::string_view text) override { std::fwrite(text.data(), 1, text.size(), stderr); }
   bool ErrIsTerminal() override { return isatty(STDERR_FILENO) == 1; }
-  std::unique_ptr<tarnwick::InputFile> OpenStandardInput(std::string& error) override {
-    return tarnwick::cli::OpenStandardInput(error);
-  }
 };
 #endif
 
 // Runs the command line with the arguments after the program name.
 int Run(const std::vector<std::string>& args) {
-  tarnwick::cli::InstallInterruptHandler();
+  tarnwick::cli::InstallInterruptHandler(tarnwick::SystemFileSystem());
   SystemConsole console;
   const int status = tarnwick::cli::RunCommandLine(args, console, tarnwick::SystemFileSystem());
   std::fflush(stdout);

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 
 namespace tarnwick {
@@ -33,7 +34,9 @@ std::string WideToUtf8(std::wstring_view text) {
 std::wstring ExtendedLengthPath(std::wstring_view path) {
   constexpr std::wstring_view kPrefix = L"\\\\?\\";
   constexpr std::wstring_view kDevicePrefix = L"\\\\.\\";
-  if (path.starts_with(kPrefix) || path.starts_with(kDevicePrefix)) return std::wstring(path);
+  constexpr std::wstring_view kNtPrefix = L"\\??\\";  // the object manager's own form
+  if (path.starts_with(kPrefix) || path.starts_with(kDevicePrefix) || path.starts_with(kNtPrefix))
+    return std::wstring(path);
   const std::wstring given(path);
   if (given.empty()) return given;
   // The full path may be longer than the given one: ask for the size, then fill.
@@ -132,21 +135,74 @@ std::string ComparablePathOf(HANDLE handle) {
   return {};
 }
 
+// The host's stop flag, and the thread whose read may be waiting for data: a stop
+// request cancels that read (CancelSynchronousIo). The lock keeps the cancel from
+// reaching any other call of the thread, made before or after the read.
+class ReadWaker {
+ public:
+  void SetStopFlag(const std::atomic<bool>* flag) { flag_.store(flag); }
+  bool Watching() const { return flag_.load() != nullptr; }
+  bool Stopped() const {
+    const std::atomic<bool>* flag = flag_.load();
+    return flag != nullptr && flag->load();
+  }
+
+  // Between Enter and Leave the thread does nothing but look at the flag and read.
+  void Enter(HANDLE thread) {
+    AcquireSRWLockExclusive(&lock_);
+    waiting_ = thread;
+    ReleaseSRWLockExclusive(&lock_);
+  }
+  void Leave() {
+    AcquireSRWLockExclusive(&lock_);
+    waiting_ = nullptr;
+    ReleaseSRWLockExclusive(&lock_);
+  }
+  // A read not yet started is not cancelled: the caller wakes again until the job ends.
+  void Wake() {
+    AcquireSRWLockExclusive(&lock_);
+    if (waiting_ != nullptr) CancelSynchronousIo(waiting_);
+    ReleaseSRWLockExclusive(&lock_);
+  }
+
+ private:
+  std::atomic<const std::atomic<bool>*> flag_{nullptr};
+  SRWLOCK lock_ = SRWLOCK_INIT;
+  HANDLE waiting_ = nullptr;
+};
+
 class Win32InputFile final : public InputFile {
  public:
-  explicit Win32InputFile(HANDLE handle) : handle_(handle), identity_(IdentityOf(handle)) {
+  Win32InputFile(HANDLE handle, ReadWaker& waker)
+      : handle_(handle), identity_(IdentityOf(handle)), type_(GetFileType(handle)), waker_(waker) {
     LARGE_INTEGER size{};
-    if (GetFileType(handle) == FILE_TYPE_DISK && GetFileSizeEx(handle, &size))
-      size_ = size.QuadPart;
+    if (type_ == FILE_TYPE_DISK && GetFileSizeEx(handle, &size)) size_ = size.QuadPart;
   }
-  ~Win32InputFile() override { CloseHandle(handle_); }
+  ~Win32InputFile() override {
+    CloseHandle(handle_);
+    if (thread_ != nullptr) CloseHandle(thread_);
+  }
 
+  // A pipe or a console may wait for data without end: with a stop flag given, the wait
+  // ends as soon as a stop is requested (kInterrupted). Data already there comes first.
   std::int64_t Read(char* buffer, std::size_t capacity, std::string& error) override {
     const DWORD count = capacity < kMaxTransfer ? static_cast<DWORD>(capacity) : kMaxTransfer;
+    const bool watched = (type_ == FILE_TYPE_PIPE || type_ == FILE_TYPE_CHAR) &&
+                         waker_.Watching() && ReaderThread() != nullptr;
+    if (watched) {
+      waker_.Enter(thread_);
+      if (waker_.Stopped() && !HasData()) {
+        waker_.Leave();
+        return kInterrupted;
+      }
+    }
     DWORD read = 0;
-    if (!ReadFile(handle_, buffer, count, &read, nullptr)) {
-      const DWORD code = GetLastError();
+    const BOOL done = ReadFile(handle_, buffer, count, &read, nullptr);
+    const DWORD code = done ? ERROR_SUCCESS : GetLastError();
+    if (watched) waker_.Leave();
+    if (!done) {
       if (code == ERROR_BROKEN_PIPE || code == ERROR_HANDLE_EOF) return 0;  // writer gone: end
+      if (code == ERROR_OPERATION_ABORTED && watched && waker_.Stopped()) return kInterrupted;
       error = SystemErrorText(code);
       return -1;
     }
@@ -157,14 +213,44 @@ class Win32InputFile final : public InputFile {
   std::int64_t Size() const override { return size_; }
 
  private:
+  // A handle of the calling thread that CancelSynchronousIo accepts (made again should
+  // another thread read), or null when the system gives none.
+  HANDLE ReaderThread() {
+    if (thread_ != nullptr && thread_id_ == GetCurrentThreadId()) return thread_;
+    if (thread_ != nullptr) CloseHandle(thread_);
+    thread_ = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &thread_,
+                         THREAD_TERMINATE, FALSE, 0))
+      thread_ = nullptr;
+    thread_id_ = GetCurrentThreadId();
+    return thread_;
+  }
+
+  // Whether a read would return at once: bytes in the pipe, or its writer gone. A console
+  // is taken as having none.
+  bool HasData() const {
+    if (type_ != FILE_TYPE_PIPE) return false;
+    DWORD available = 0;
+    if (!PeekNamedPipe(handle_, nullptr, 0, nullptr, &available, nullptr)) return true;
+    return available > 0;
+  }
+
   HANDLE handle_;
   FileIdentity identity_;
+  DWORD type_;
+  ReadWaker& waker_;
   std::int64_t size_ = -1;
+  HANDLE thread_ = nullptr;
+  DWORD thread_id_ = 0;
 };
 
 class Win32OutputFile final : public OutputFile {
  public:
-  explicit Win32OutputFile(HANDLE handle) : handle_(handle), identity_(IdentityOf(handle)) {}
+  explicit Win32OutputFile(HANDLE handle) : handle_(handle), identity_(IdentityOf(handle)) {
+    LARGE_INTEGER size{};
+    if (GetFileType(handle) == FILE_TYPE_DISK && GetFileSizeEx(handle, &size))
+      opened_size_ = size.QuadPart;
+  }
   ~Win32OutputFile() override {
     if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
   }
@@ -173,7 +259,11 @@ class Win32OutputFile final : public OutputFile {
     while (size > 0) {
       const DWORD count = size < kMaxTransfer ? static_cast<DWORD>(size) : kMaxTransfer;
       DWORD written = 0;
-      if (!WriteFile(handle_, data, count, &written, nullptr)) {
+      // At the end of the file, whatever the position (ReadHead moves it).
+      OVERLAPPED at_end{};
+      at_end.Offset = 0xFFFFFFFF;
+      at_end.OffsetHigh = 0xFFFFFFFF;
+      if (!WriteFile(handle_, data, count, &written, &at_end)) {
         error = SystemErrorText(GetLastError());
         return false;
       }
@@ -221,9 +311,31 @@ class Win32OutputFile final : public OutputFile {
     return static_cast<std::int64_t>(have);
   }
 
+  std::int64_t OpenedSize() const override { return opened_size_; }
+
+  bool CutBack(std::uint64_t size, std::string& error) override {
+    LARGE_INTEGER now{};
+    if (!GetFileSizeEx(handle_, &now)) {
+      error = SystemErrorText(GetLastError());
+      return false;
+    }
+    if (size > static_cast<std::uint64_t>(now.QuadPart)) {  // would add bytes, not cut
+      error = SystemErrorText(ERROR_INVALID_PARAMETER);
+      return false;
+    }
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(size);
+    if (!SetFilePointerEx(handle_, at, nullptr, FILE_BEGIN) || !SetEndOfFile(handle_)) {
+      error = SystemErrorText(GetLastError());
+      return false;
+    }
+    return true;
+  }
+
  private:
   HANDLE handle_;
   FileIdentity identity_;
+  std::int64_t opened_size_ = -1;
 };
 
 class Win32FileSystemImpl final : public FileSystem {
@@ -244,7 +356,20 @@ class Win32FileSystemImpl final : public FileSystem {
       error = SystemErrorText(GetLastError());
       return nullptr;
     }
-    return std::make_unique<Win32InputFile>(handle);
+    return std::make_unique<Win32InputFile>(handle, waker_);
+  }
+
+  std::unique_ptr<InputFile> OpenStandardInput(std::string& error) override {
+    // A handle of its own, so that closing the source leaves the process's standard input.
+    HANDLE handle = nullptr;
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    if (input == nullptr || input == INVALID_HANDLE_VALUE ||
+        !DuplicateHandle(GetCurrentProcess(), input, GetCurrentProcess(), &handle, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS)) {
+      error = SystemErrorText(input == nullptr ? ERROR_INVALID_HANDLE : GetLastError());
+      return nullptr;
+    }
+    return std::make_unique<Win32InputFile>(handle, waker_);
   }
 
   std::unique_ptr<OutputFile> OpenAppend(const std::string& path, std::string& error) override {
@@ -254,17 +379,25 @@ class Win32FileSystemImpl final : public FileSystem {
       return nullptr;
     }
     wide = ExtendedLengthPath(wide);
-    // Append-only access: every write goes to the end of the file. Read access for the
-    // start of an existing file (its byte-order mark).
-    const HANDLE handle = CreateFileW(
-        wide.c_str(), FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-        FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Every write goes to the end of the file (Write asks for it). Write-data access to cut
+    // the file back, read access for the start of an existing file (its byte-order mark).
+    const HANDLE handle =
+        CreateFileW(wide.c_str(),
+                    FILE_APPEND_DATA | FILE_WRITE_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES |
+                        SYNCHRONIZE,
+                    FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       error = SystemErrorText(GetLastError());
       return nullptr;
     }
     return std::make_unique<Win32OutputFile>(handle);
   }
+
+  void SetStopFlag(const std::atomic<bool>* flag) override { waker_.SetStopFlag(flag); }
+  void WakeReads() override { waker_.Wake(); }
+
+ private:
+  ReadWaker waker_;
 };
 
 }  // namespace

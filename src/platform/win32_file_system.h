@@ -21,7 +21,8 @@ std::string WideToUtf8(std::wstring_view text);
 // The path in the form that lifts the 260-character limit: made full first (relative
 // parts, "." and "..", forward slashes resolved against the current folder), then
 // prefixed "\\?\" ("\\?\UNC\server\share\..." for a UNC path). A path already in
-// that form, a device path and a path that cannot be made full are returned unchanged.
+// that form, a device path ("\\.\"), a path in the system's own form ("\??\") and a path
+// that cannot be made full are returned unchanged.
 std::wstring ExtendedLengthPath(std::wstring_view path);
 
 // The system's message for a Win32 error code, in UTF-8, trailing period and line break

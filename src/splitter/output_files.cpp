@@ -126,13 +126,14 @@ bool OutputFiles::Settle() {
 
 void OutputFiles::Abandon() {
   if (abandoned_) return;
+  abandoned_ = true;  // the last task cuts an incomplete line back
   if (!capturing_header_ && !failed() && (committed_ > 0 || opened_)) {
     HandOver(committed_, /*close=*/true);
   }
-  abandoned_ = true;
   Settle();
   // Whatever was left open by a task that failed.
   if (open_file_) {
+    CutBackToLine();
     std::string ignored;
     open_file_->Close(ignored);
     open_file_.reset();
@@ -169,7 +170,17 @@ void OutputFiles::HandOver(std::size_t count, bool close) {
     return;
   }
   handed_in_file_ = close ? 0 : handed_in_file_ + count;
-  Task task{path_, active_, count, !opened_, close};
+  const bool complete = count <= committed_ || size_ == committed_;
+  const std::int64_t lines_now = line_counter_ != nullptr ? *line_counter_ : 0;
+  Task task{path_,
+            active_,
+            count,
+            !opened_,
+            close,
+            complete,
+            complete ? lines_now - lines_handed_ : 0,
+            abandoned_};
+  if (complete) lines_handed_ = lines_now;
   opened_ = !close;
   Slot& next = slots_[(current_ + 1) % slots_.size()];
   if (worker_ == nullptr) {
@@ -213,6 +224,16 @@ void OutputFiles::Run(const Task& task) {
   }
   if (task.open && !Open(task.path, reason)) return;
   bool ok = task.count == 0 || open_file_->Write(task.bytes, task.count, reason);
+  if (ok && task.count > 0) {
+    if (file_size_ >= 0) file_size_ += static_cast<std::int64_t>(task.count);
+    at_line_end_ = task.complete;
+    if (task.complete) line_end_ = file_size_;
+  }
+  if (ok) lines_kept_ += task.lines;
+  // A write that failed part way, or an early end inside a line, leaves the file ending
+  // inside a line: back to the end of its last complete line.
+  if (!ok) at_line_end_ = false;
+  if (!ok || task.cut_to_line) CutBackToLine();
   if (task.close || !ok) {
     std::string close_reason;
     const bool closed = open_file_->Close(close_reason);
@@ -221,6 +242,20 @@ void OutputFiles::Run(const Task& task) {
     ok = ok && closed;
   }
   if (!ok) Failed(SplitErrorKind::kOutputWrite, task.path, std::move(reason));
+}
+
+// Cuts the open file back to the end of its last complete line (never below its size when
+// opened); remembers when that cannot be done.
+bool OutputFiles::CutBackToLine() {
+  if (at_line_end_) return true;
+  std::string ignored;
+  if (line_end_ >= 0 && open_file_->CutBack(static_cast<std::uint64_t>(line_end_), ignored)) {
+    file_size_ = line_end_;
+    at_line_end_ = true;
+    return true;
+  }
+  cut_back_failed_ = true;
+  return false;
 }
 
 // Opens an output file for the job's lines: never the source; an empty file gets the
@@ -233,16 +268,32 @@ bool OutputFiles::Open(const std::string& path, std::string& reason) {
     return false;
   }
   if (IsSource(*open_file_)) return CloseAndFail(SplitErrorKind::kOutputIsSource, path, {});
+  file_size_ = line_end_ = open_file_->OpenedSize();
+  at_line_end_ = true;
   char head[kLongestMark];
-  const std::int64_t count = open_file_->ReadHead(head, sizeof(head), reason);
-  if (count < 0) return CloseAndFail(SplitErrorKind::kOutputWrite, path, std::move(reason));
-  switch (JudgeExistingFile(encoding_, std::string_view(head, static_cast<std::size_t>(count)))) {
+  std::int64_t count = open_file_->ReadHead(head, sizeof(head), reason);
+  // A file that may be written but not read is judged by its size: an empty one gets the
+  // mark, a non-empty one is appended to.
+  ExistingFileAction action = ExistingFileAction::kAppend;
+  if (count == OutputFile::kHeadUnreadable) {
+    count = 0;
+    if (file_size_ == 0) action = ExistingFileAction::kWriteMark;
+  } else if (count < 0) {
+    return CloseAndFail(SplitErrorKind::kOutputWrite, path, std::move(reason));
+  } else {
+    action = JudgeExistingFile(encoding_, std::string_view(head, static_cast<std::size_t>(count)));
+  }
+  switch (action) {
     case ExistingFileAction::kRefuse:
       return CloseAndFail(SplitErrorKind::kOutputEncoding, path, {});
     case ExistingFileAction::kWriteMark:
-      if (!prologue_.empty() && !open_file_->Write(prologue_.data(), prologue_.size(), reason)) {
+      if (prologue_.empty()) break;
+      if (!open_file_->Write(prologue_.data(), prologue_.size(), reason)) {
+        at_line_end_ = false;
+        CutBackToLine();  // no half mark or header
         return CloseAndFail(SplitErrorKind::kOutputWrite, path, std::move(reason));
       }
+      if (file_size_ >= 0) line_end_ = file_size_ += static_cast<std::int64_t>(prologue_.size());
       break;
     case ExistingFileAction::kAppend:
       break;

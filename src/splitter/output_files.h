@@ -141,6 +141,12 @@ class OutputFiles {
   void SetSizeOfCompleteLines(std::size_t size) { size_ = committed_ = size; }
 
   bool failed() const { return failed_.load(std::memory_order_acquire); }
+  // The lines now in the files (read after Settle): after a failure, those before it.
+  std::int64_t lines_kept() const { return lines_kept_; }
+  // Whether a file could not be cut back to its last complete line (read after Settle).
+  bool cut_back_failed() const { return cut_back_failed_; }
+  // The job's count of lines written so far, read at each hand-over.
+  void SetLineCounter(const std::int64_t* lines) { line_counter_ = lines; }
   // The first failure; read after Settle.
   SplitErrorKind failed_kind() const { return failed_kind_; }
   const std::string& failed_path() const { return failed_path_; }
@@ -159,14 +165,18 @@ class OutputFiles {
     std::string path;
     const char* bytes;
     std::size_t count;
-    bool open;   // open `path` first
-    bool close;  // close the file afterwards
+    bool open;           // open `path` first
+    bool close;          // close the file afterwards
+    bool complete;       // the bytes end at a line boundary
+    std::int64_t lines;  // lines that end in these bytes
+    bool cut_to_line;    // before closing, cut a line left incomplete back (the job ended early)
   };
 
   void AppendSlow(const char* bytes, std::size_t count);
   void HandOver(std::size_t count, bool close);
   void RunGuarded(const Task& task);
   void Run(const Task& task);
+  bool CutBackToLine();
   bool Open(const std::string& path, std::string& reason);
   bool CloseAndFail(SplitErrorKind kind, const std::string& path, std::string reason);
   bool IsSource(const OutputFile& file);
@@ -192,8 +202,16 @@ class OutputFiles {
   bool abandoned_ = false;            // Abandon has run: nothing more is handed over
   std::uint64_t last_ticket_ = 0;
 
+  const std::int64_t* line_counter_ = nullptr;
+  std::int64_t lines_handed_ = 0;  // the counter at the last hand-over of complete lines
+
   // Used by the tasks only.
   std::unique_ptr<OutputFile> open_file_;
+  std::int64_t file_size_ = -1;  // the open file's size now, -1 when unknown
+  std::int64_t line_end_ = -1;   // its size at the end of its last complete line
+  bool at_line_end_ = true;      // it ends at a line boundary
+  std::int64_t lines_kept_ = 0;
+  bool cut_back_failed_ = false;
   bool source_path_asked_ = false;
   std::string source_path_;  // the source's comparable path, asked once when needed
   std::atomic<bool> failed_{false};

@@ -1,8 +1,10 @@
 // File services on POSIX systems: plain file descriptors, identity by device and inode.
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -47,18 +49,85 @@ std::string ComparablePathOf(int fd, const std::string& path) {
 // Largest count handed to one read or write call.
 constexpr std::size_t kMaxTransfer = 1u << 30;
 
+// The host's stop flag and a pipe whose write end wakes a read that waits for data. A
+// waiting read polls its source together with the pipe, so a stop requested just before
+// the read starts, or seen by another thread's signal handler, still ends the wait.
+class ReadWaker {
+ public:
+  void SetStopFlag(const std::atomic<bool>* flag) {
+    if (flag != nullptr && read_end_.load() < 0) {
+      int ends[2];
+      if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
+        write_end_.store(ends[1]);
+        read_end_.store(ends[0]);
+      }
+    }
+    flag_.store(flag);
+  }
+
+  // Async-signal-safe: one write to a non-blocking pipe (a full pipe is woken already).
+  void Wake() {
+    const int end = write_end_.load();
+    if (end < 0) return;
+    const int saved = errno;
+    const char byte = 0;
+    [[maybe_unused]] const ssize_t ignored = ::write(end, &byte, 1);
+    errno = saved;
+  }
+
+  bool Watching() const { return flag_.load() != nullptr && read_end_.load() >= 0; }
+
+  // Waits until `fd` has bytes, its end or an error to report (true), or a stop has been
+  // requested while it has none (false). Data comes first: the job stops between lines.
+  bool WaitForData(int fd) {
+    const int wake = read_end_.load();
+    for (;;) {
+      const std::atomic<bool>* flag = flag_.load();
+      const bool stopped = flag != nullptr && flag->load();
+      pollfd ends[2] = {{fd, POLLIN, 0}, {wake, POLLIN, 0}};
+      const int ready = ::poll(ends, 2, stopped ? 0 : -1);
+      if (ready < 0 && errno != EINTR) return true;  // the read itself tells what is wrong
+      if (ready > 0 && ends[0].revents != 0) return true;
+      if (stopped) return false;
+      if (ready > 0 && ends[1].revents != 0) Drain(wake);  // a request since cleared
+    }
+  }
+
+  bool Stopped() const {
+    const std::atomic<bool>* flag = flag_.load();
+    return flag != nullptr && flag->load();
+  }
+
+ private:
+  static void Drain(int end) {
+    char bytes[64];
+    while (::read(end, bytes, sizeof(bytes)) > 0) {
+    }
+  }
+
+  std::atomic<const std::atomic<bool>*> flag_{nullptr};
+  std::atomic<int> read_end_{-1};
+  std::atomic<int> write_end_{-1};
+};
+
 class PosixInputFile final : public InputFile {
  public:
-  PosixInputFile(int fd, const struct stat& info, std::string path)
+  PosixInputFile(int fd, const struct stat& info, std::string path, ReadWaker& waker)
       : fd_(fd),
         identity_(IdentityOf(info)),
         size_(S_ISREG(info.st_mode) ? info.st_size : -1),
-        path_(std::move(path)) {}
+        path_(std::move(path)),
+        waker_(waker),
+        may_wait_(!S_ISREG(info.st_mode) && !S_ISBLK(info.st_mode)) {}
   ~PosixInputFile() override { ::close(fd_); }
 
+  // A pipe, FIFO, terminal or socket may wait for data without end: with a stop flag
+  // given, the wait ends as soon as a stop is requested (kInterrupted).
   std::int64_t Read(char* buffer, std::size_t capacity, std::string& error) override {
     const std::size_t count = capacity < kMaxTransfer ? capacity : kMaxTransfer;
+    const bool watched = may_wait_ && waker_.Watching();
     for (;;) {
+      if (watched && !waker_.WaitForData(fd_)) return kInterrupted;
       const ssize_t n = ::read(fd_, buffer, count);
       if (n >= 0) return n;
       if (errno == EINTR) continue;
@@ -75,12 +144,18 @@ class PosixInputFile final : public InputFile {
   FileIdentity identity_;
   std::int64_t size_;
   std::string path_;
+  ReadWaker& waker_;
+  bool may_wait_;
 };
 
 class PosixOutputFile final : public OutputFile {
  public:
-  PosixOutputFile(int fd, const struct stat& info, std::string path)
-      : fd_(fd), identity_(IdentityOf(info)), path_(std::move(path)) {}
+  PosixOutputFile(int fd, const struct stat& info, std::string path, bool readable)
+      : fd_(fd),
+        identity_(IdentityOf(info)),
+        path_(std::move(path)),
+        opened_size_(S_ISREG(info.st_mode) ? info.st_size : -1),
+        readable_(readable) {}
   ~PosixOutputFile() override {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -116,6 +191,13 @@ class PosixOutputFile final : public OutputFile {
   }
 
   std::int64_t ReadHead(char* buffer, std::size_t capacity, std::string& error) override {
+    // Open for writing only: judged by its size. Empty, it reads as empty (and so gets the
+    // mark); otherwise its start is unknown and the job appends after it unseen.
+    if (!readable_) {
+      if (opened_size_ == 0) return 0;
+      error = ErrorText(EACCES);
+      return kHeadUnreadable;
+    }
     std::size_t have = 0;
     while (have < capacity) {
       const ssize_t n = ::pread(fd_, buffer + have, capacity - have, static_cast<off_t>(have));
@@ -130,16 +212,45 @@ class PosixOutputFile final : public OutputFile {
     return static_cast<std::int64_t>(have);
   }
 
+  std::int64_t OpenedSize() const override { return opened_size_; }
+
+  bool CutBack(std::uint64_t size, std::string& error) override {
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0) {
+      error = ErrorText(errno);
+      return false;
+    }
+    if (size > static_cast<std::uint64_t>(info.st_size)) {  // would add zeros, not cut
+      error = ErrorText(EINVAL);
+      return false;
+    }
+    const auto length = static_cast<off_t>(size);
+    while (::ftruncate(fd_, length) != 0) {
+      if (errno == EINTR) continue;
+      error = ErrorText(errno);
+      return false;
+    }
+    // Appends go to the end anyway (O_APPEND); the position follows for any other use.
+    ::lseek(fd_, length, SEEK_SET);
+    return true;
+  }
+
  private:
   int fd_;
   FileIdentity identity_;
   std::string path_;
+  std::int64_t opened_size_;
+  bool readable_;
 };
 
 class PosixFileSystem final : public FileSystem {
  public:
   std::unique_ptr<InputFile> OpenRead(const std::string& path, std::string& error) override {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opening a FIFO waits for its writer; a stop request interrupts that wait too.
+    int fd;
+    while ((fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC)) < 0 && errno == EINTR &&
+           !waker_.Stopped()) {
+    }
     if (fd < 0) {
       error = ErrorText(errno);
       return nullptr;
@@ -151,12 +262,30 @@ class PosixFileSystem final : public FileSystem {
       return nullptr;
     }
     if (S_ISREG(info.st_mode)) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    return std::make_unique<PosixInputFile>(fd, info, path);
+    return std::make_unique<PosixInputFile>(fd, info, path, waker_);
+  }
+
+  std::unique_ptr<InputFile> OpenStandardInput(std::string& error) override {
+    const int fd = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0) {
+      error = ErrorText(errno);
+      if (fd >= 0) ::close(fd);
+      return nullptr;
+    }
+    return std::make_unique<PosixInputFile>(fd, info, "/dev/stdin", waker_);
   }
 
   std::unique_ptr<OutputFile> OpenAppend(const std::string& path, std::string& error) override {
-    // Read access too, for the start of an existing file (its byte-order mark).
-    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    // Read access too, for the start of an existing file (its byte-order mark); a file the
+    // user may write but not read is opened for writing only.
+    constexpr int kFlags = O_APPEND | O_CREAT | O_CLOEXEC;
+    bool readable = true;
+    int fd = OpenOutput(path, O_RDWR | kFlags);
+    if (fd < 0 && errno == EACCES) {
+      fd = OpenOutput(path, O_WRONLY | kFlags);
+      readable = false;
+    }
     if (fd < 0) {
       error = ErrorText(errno);
       return nullptr;
@@ -167,8 +296,18 @@ class PosixFileSystem final : public FileSystem {
       ::close(fd);
       return nullptr;
     }
-    return std::make_unique<PosixOutputFile>(fd, info, path);
+    return std::make_unique<PosixOutputFile>(fd, info, path, readable);
   }
+
+  void SetStopFlag(const std::atomic<bool>* flag) override { waker_.SetStopFlag(flag); }
+  void WakeReads() override { waker_.Wake(); }
+
+ private:
+  static int OpenOutput(const std::string& path, int flags) {
+    return ::open(path.c_str(), flags, 0666);
+  }
+
+  ReadWaker waker_;
 };
 
 }  // namespace

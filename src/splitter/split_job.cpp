@@ -150,6 +150,7 @@ class SplitRun final : public SplitJobControl {
 
   SplitOutcome Run();
   void StopAndCloseFiles() override;
+  ~SplitRun() override { files_.SetStopFlag(nullptr); }
 
  private:
   SplitRun(SplitHost& host, FileSystem& files, const SplitOptions& options,
@@ -251,10 +252,14 @@ SplitOutcome SplitRun::Run() {
   host_.SetJobControl(this);
   host_.JobStarted();
   fixed_stop_ = host_.FixedSettingsStopFlag();
+  // A stop requested while the source waits for data (a pipe) ends the wait at once.
+  if (fixed_stop_ != nullptr) files_.SetStopFlag(fixed_stop_);
+  output_.SetLineCounter(&progress_.lines_written);
   source_path_ = host_.SourcePath();
   if (host_.TrimsPaths()) source_path_ = std::string(TrimSpaces(source_path_));
   std::string reason;
   source_ = host_.OpenSource(files_, source_path_, reason);
+  if (!source_ && ReadStop()) return End(SplitOutcome::kStopped);  // a FIFO with no writer yet
   if (!source_) return Fail(SplitErrorKind::kSourceOpen, source_path_, std::move(reason));
   output_.SetSource(source_.get());
   progress_.source_size = source_->Size();
@@ -309,7 +314,7 @@ bool SplitRun::ReadMark(DetectedEncoding& detected) {
     const std::int64_t count =
         source_->Read(first + have, std::min(kLongestMark - have, read_capacity_), read_reason_);
     if (count < 0) {
-      read_interrupted_ = count == kReadInterrupted;
+      read_interrupted_ = count == InputFile::kInterrupted;
       return false;
     }
     if (count == 0) break;
@@ -624,7 +629,7 @@ bool SplitRun::Refill() {
   const Block block = reader_.Next(read_reason_);
   const std::int64_t count = block.count;
   if (count < 0) {
-    read_interrupted_ = count == kReadInterrupted;
+    read_interrupted_ = count == InputFile::kInterrupted;
     return false;
   }
   block_ = pos_ = block.bytes;
@@ -845,13 +850,18 @@ SplitOutcome SplitRun::FailOutput() {
 SplitOutcome SplitRun::Fail(SplitErrorKind kind, std::string path, std::string reason) {
   output_.Abandon();
   source_.reset();
+  // The lines now in the files, which the host shows.
+  progress_.lines_written = output_.lines_kept();
   host_.SetJobControl(nullptr);
-  host_.JobFailed(SplitError{kind, std::move(path), std::move(reason)});
+  SplitError error{kind, std::move(path), std::move(reason)};
+  error.last_line_may_be_incomplete = output_.cut_back_failed();
+  host_.JobFailed(error);
   return SplitOutcome::kFailed;
 }
 
 // Tells the host how the job ended (the files are closed).
 SplitOutcome SplitRun::End(SplitOutcome outcome) {
+  progress_.lines_written = output_.lines_kept();
   host_.SetJobControl(nullptr);
   if (outcome == SplitOutcome::kFinished) {
     host_.JobFinished();

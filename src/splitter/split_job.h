@@ -25,16 +25,16 @@ struct FileIdentity {
   bool Known() const { return index_high != 0 || index_low != 0; }
 };
 
-// Read's result when a stop request interrupted a read that was waiting for data (a pipe
-// or terminal): the job ends as stopped, with the lines before it.
-inline constexpr std::int64_t kReadInterrupted = -2;
-
 // A file open for reading. Read returns the number of bytes read (0 at the end), -1 on
-// failure with the system's reason in `error`, or kReadInterrupted.
+// failure with the system's reason in `error`, or kInterrupted.
 class InputFile {
  public:
   virtual ~InputFile() = default;
   virtual std::int64_t Read(char* buffer, std::size_t capacity, std::string& error) = 0;
+  // Read's result when the stop flag given to the file system (FileSystem::SetStopFlag)
+  // was set while the read had no data to give and would have waited for more (a pipe, a
+  // FIFO, a terminal): no bytes were read, the source is not at its end, `error` is empty.
+  static constexpr std::int64_t kInterrupted = -2;
   virtual FileIdentity Identity() const = 0;
   // Size in bytes when known (for progress displays), otherwise -1.
   virtual std::int64_t Size() const { return -1; }
@@ -54,8 +54,22 @@ class OutputFile {
   // Reads up to `capacity` bytes from the start of the file (what it held when opened);
   // returns the count (0 for an empty file), or -1 with the reason in `error`.
   virtual std::int64_t ReadHead(char* buffer, std::size_t capacity, std::string& error) = 0;
+  // ReadHead's result for a file opened for writing only (the user may write it but not
+  // read it) that is not empty: its start is unknown, `error` says why it cannot be read.
+  // Such a file that is empty reads as 0 bytes, as any empty file.
+  static constexpr std::int64_t kHeadUnreadable = -2;
   // As InputFile::ComparablePath.
   virtual std::string ComparablePath() const { return {}; }
+  // The file's size in bytes when it was opened (what it held before the job), or -1 when
+  // unknown.
+  virtual std::int64_t OpenedSize() const { return -1; }
+  // Cuts the file back to its first `size` bytes, `size` at most what it holds now; the
+  // next Write appends after them. False with the reason in `error` when the file cannot
+  // be cut (a device, a share that went away); a file layer without the means says so.
+  virtual bool CutBack(std::uint64_t /*size*/, std::string& error) {
+    error = "the file cannot be cut back";
+    return false;
+  }
 };
 
 // File services of the platform. Paths are UTF-8; a failure returns null and the
@@ -66,6 +80,20 @@ class FileSystem {
   virtual std::unique_ptr<InputFile> OpenRead(const std::string& path, std::string& error) = 0;
   // Opens for appending: a missing file is created, an existing one keeps its content.
   virtual std::unique_ptr<OutputFile> OpenAppend(const std::string& path, std::string& error) = 0;
+  // The process's standard input as a source (a pipe, a redirected file or the console),
+  // read like any other; it stays open for the process when the source is closed.
+  virtual std::unique_ptr<InputFile> OpenStandardInput(std::string& error) {
+    error = "standard input is not available";
+    return nullptr;
+  }
+  // For a job whose stop flag is set from a signal or console handler (the host's
+  // FixedSettingsStopFlag): once *flag is set and WakeReads has been called, a Read
+  // waiting for data returns InputFile::kInterrupted at once. Null (the default) lets
+  // reads wait. Set by the job for its own run, not while a Read is in progress.
+  virtual void SetStopFlag(const std::atomic<bool>* /*flag*/) {}
+  // Wakes the Read that waits for data, if any, so that it sees the stop flag. Callable
+  // from any thread, and from a POSIX signal handler (async-signal-safe).
+  virtual void WakeReads() {}
 };
 
 // The file services of the machine the program runs on (Win32 or POSIX). Thread-safe,
@@ -95,6 +123,9 @@ struct SplitError {
   SplitErrorKind kind;
   std::string path;    // the file concerned
   std::string reason;  // the system's message (may be empty)
+  // An output file could not be cut back to its last complete line (the share went away,
+  // say): its last line may be incomplete.
+  bool last_line_may_be_incomplete = false;
 };
 
 // Lets the host end a running job at once from inside PumpMessages, for when the process

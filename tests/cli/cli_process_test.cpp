@@ -27,31 +27,46 @@ std::string ReadFile(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-TEST(TarnwickSplitProcess, SigintStopsLikeTheStopButton) {
-  std::random_device seed;
-  const fs::path root = fs::temp_directory_path() / ("tarnwick-cli-" + std::to_string(seed()));
-  fs::create_directories(root / "out");
-  const fs::path fifo = root / "source";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+// The tool started on a FIFO in a folder of its own, with its output in root/out.
+struct ToolOnFifo {
+  fs::path root;
+  pid_t child = -1;
+  int source = -1;  // the FIFO's write end, open once the tool has opened the FIFO
+};
 
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    execl(TARNWICK_SPLIT_PATH, "tarnwick-split", "-q", "-l", "2", fifo.c_str(),
-          (root / "out").c_str(), static_cast<char*>(nullptr));
+ToolOnFifo StartOnFifo(const std::string& prefix, const char* lines) {
+  ToolOnFifo tool;
+  std::random_device seed;
+  tool.root = fs::temp_directory_path() / (prefix + std::to_string(seed()));
+  fs::create_directories(tool.root / "out");
+  const fs::path fifo = tool.root / "source";
+  if (mkfifo(fifo.c_str(), 0600) != 0) return tool;
+  tool.child = fork();
+  if (tool.child == 0) {
+    execl(TARNWICK_SPLIT_PATH, "tarnwick-split", "-q", "-l", lines, fifo.c_str(),
+          (tool.root / "out").c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
-  const int source = open(fifo.c_str(), O_WRONLY);  // waits until the tool opens it
+  if (tool.child > 0) tool.source = open(fifo.c_str(), O_WRONLY);  // waits for the tool
+  return tool;
+}
+
+// Waits up to 30 s for `path` to hold `content`; false when it does not by then.
+bool WaitForContent(const fs::path& path, const std::string& content) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (ReadFile(path) != content && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return ReadFile(path) == content;
+}
+
+TEST(TarnwickSplitProcess, SigintStopsLikeTheStopButton) {
+  const auto [root, child, source] = StartOnFifo("tarnwick-cli-", "2");
   ASSERT_GE(source, 0);
   ASSERT_EQ(write(source, "a\r\nb\r\n", 6), 6);
 
   // 1.txt is written and closed once the tool has gone on to wait for more of the source.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (ReadFile(root / "out" / "1.txt") != "a\r\nb\r\n" &&
-         std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  ASSERT_EQ(ReadFile(root / "out" / "1.txt"), "a\r\nb\r\n");
+  ASSERT_TRUE(WaitForContent(root / "out" / "1.txt", "a\r\nb\r\n"));
 
   // The stop is seen before the next line is read: "c" is never written.
   ASSERT_EQ(kill(child, SIGINT), 0);
@@ -109,20 +124,8 @@ class StopSignalTest : public ::testing::TestWithParam<int> {};
 // signal comes in the middle of the job, while output buffers are being written.
 TEST_P(StopSignalTest, StopsLikeCtrlCWithWholeLinesInEveryFile) {
   const int signal_number = GetParam();
-  std::random_device seed;
-  const fs::path root = fs::temp_directory_path() / ("tarnwick-sig-" + std::to_string(seed()));
-  fs::create_directories(root / "out");
-  const fs::path fifo = root / "source";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    execl(TARNWICK_SPLIT_PATH, "tarnwick-split", "-q", "-l", "30000", fifo.c_str(),
-          (root / "out").c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
   signal(SIGPIPE, SIG_IGN);
-  const int source = open(fifo.c_str(), O_WRONLY);
+  const auto [root, child, source] = StartOnFifo("tarnwick-sig-", "30000");
   ASSERT_GE(source, 0);
   // Writes in pieces that end inside a line, until the tool has gone.
   std::atomic<bool> writing{true};
@@ -166,6 +169,41 @@ TEST_P(StopSignalTest, StopsLikeCtrlCWithWholeLinesInEveryFile) {
     next += count;
   }
   EXPECT_GT(next, 3 * 30000);
+  fs::remove_all(root);
+}
+
+// The source is a FIFO whose writer has gone quiet inside a line: the signal stops the job
+// at once, without waiting for more data, and no file holds a part of a line.
+TEST_P(StopSignalTest, StopsAtOnceWhileTheSourceIsIdle) {
+  const int signal_number = GetParam();
+  const auto [root, child, source] = StartOnFifo("tarnwick-idle-", "2");
+  ASSERT_GE(source, 0);
+  ASSERT_EQ(write(source, "a\r\nb\r\nc", 7), 7);
+  ASSERT_TRUE(WaitForContent(root / "out" / "1.txt", "a\r\nb\r\n"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the tool waits for more
+
+  const auto signalled = std::chrono::steady_clock::now();
+  ASSERT_EQ(kill(child, signal_number), 0);
+  int status = 0;
+  pid_t ended = 0;
+  while ((ended = waitpid(child, &status, WNOHANG)) == 0 &&
+         std::chrono::steady_clock::now() - signalled < std::chrono::seconds(2)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  const auto waited = std::chrono::steady_clock::now() - signalled;
+  if (ended == 0) {  // still waiting: a new line lets it see the stop
+    ASSERT_EQ(write(source, "\r\nd\r\n", 5), 5);
+    close(source);
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+  } else {
+    close(source);
+  }
+  EXPECT_LT(waited, std::chrono::milliseconds(500));
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 128 + signal_number);
+  EXPECT_EQ(ReadFile(root / "out" / "1.txt"), "a\r\nb\r\n");
+  const std::string second = ReadFile(root / "out" / "2.txt");
+  EXPECT_TRUE(second.empty() || second.ends_with("\r\n")) << second;
   fs::remove_all(root);
 }
 

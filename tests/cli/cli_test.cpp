@@ -35,14 +35,7 @@ class RecordingConsole : public Console {
   void Out(std::string_view text) override { out += text; }
   void Err(std::string_view text) override { err += text; }
   bool ErrIsTerminal() override { return terminal; }
-  std::optional<std::string> standard_input;  // what SOURCE '-' reads (none: unavailable)
-  std::unique_ptr<InputFile> OpenStandardInput(std::string& error) override {
-    if (!standard_input) return Console::OpenStandardInput(error);
-    stdin_files.files["-"] = *standard_input;
-    stdin_files.pipes.insert("-");
-    return stdin_files.OpenRead("-", error);
-  }
-  MemoryFileSystem stdin_files;
+
   std::chrono::milliseconds ProgressInterval() override { return std::chrono::milliseconds(0); }
 };
 
@@ -107,7 +100,7 @@ TEST_F(CommandLineTest, SplitsWithTheGivenLinesPerFile) {
 }
 
 TEST_F(CommandLineTest, UsageErrorsExitWithTwoAndTouchNothing) {
-  console.standard_input = "a\r\n";  // a pipe: its size is unknown
+  files.standard_input = "a\r\n";  // a pipe: its size is unknown
   const std::vector<std::vector<std::string>> cases = {
       {},
       {"--lines", "in.txt", "out"},  // "in.txt" is no number
@@ -182,7 +175,7 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwoAndTouchNothing) {
   MemoryFileSystem fresh;
   files = fresh;
   console.err.clear();
-  console.standard_input = "a\r\n";
+  files.standard_input = "a\r\n";
   EXPECT_EQ(Run({"-n", "2", "./fifo", "out"}), kExitFailure);  // no such file: an error
   files.pipes.insert("fifo");
   files.files["fifo"] = "a\r\n";
@@ -228,7 +221,7 @@ TEST_F(CommandLineTest, ModesByExample) {
   EXPECT_EQ(files.files["m" + sep + "2.txt"], "b\nc\r\n");
   EXPECT_EQ(Run({"-l1", "--line-ends", "any", "mixed.txt", "n"}), kExitSuccess);
   EXPECT_EQ(files.files["n" + sep + "3.txt"], "c\r\n");
-  console.standard_input = "one\ntwo\n";
+  files.standard_input = "one\ntwo\n";
   EXPECT_EQ(Run({"-l1", "--name={stem}{n}{ext}.part", "-", "s"}), kExitSuccess);
   EXPECT_EQ(files.files["s" + sep + "stdin2.part"], "two\r\n");
 }
@@ -263,6 +256,10 @@ TEST_F(CommandLineTest, FailuresGiveOneLineAndExitOne) {
 
   EXPECT_EQ(DescribeError({SplitErrorKind::kOutputIsSource, "d/2.txt", ""}),
             "cannot write 'd/2.txt': it is the source file");
+  EXPECT_EQ(
+      DescribeError({SplitErrorKind::kOutputWrite, "d/3.txt", "No space left on device", true}),
+      "cannot write 'd/3.txt': No space left on device (it could not be cut back to its last "
+      "whole line: that line may be incomplete)");
   EXPECT_EQ(DescribeError({SplitErrorKind::kCountOverflow, "d/2147483648.txt", ""}),
             "cannot write 'd/2147483648.txt': more than 2147483647 files, or lines in one file");
 }

@@ -29,6 +29,8 @@ TEST(ExtendedLengthPath, DriveUncRelativePrefixedAndForwardSlashes) {
   EXPECT_EQ(ExtendedLengthPath(L"\\\\?\\C:\\a\\..\\b.txt"), L"\\\\?\\C:\\a\\..\\b.txt");
   EXPECT_EQ(ExtendedLengthPath(L"\\\\?\\UNC\\server\\share\\x"), L"\\\\?\\UNC\\server\\share\\x");
   EXPECT_EQ(ExtendedLengthPath(L"\\\\.\\pipe\\name"), L"\\\\.\\pipe\\name");
+  EXPECT_EQ(ExtendedLengthPath(L"\\??\\C:\\a\\..\\b.txt"), L"\\??\\C:\\a\\..\\b.txt");
+  EXPECT_EQ(ExtendedLengthPath(L"\\??\\UNC\\server\\share\\x"), L"\\??\\UNC\\server\\share\\x");
   EXPECT_EQ(ExtendedLengthPath(L""), L"");
 
   // Relative paths, "." and ".." against the current folder.

@@ -27,14 +27,21 @@ class MemoryFileSystem : public FileSystem {
   std::set<std::string> refuse_close;          // closing these output files fails
   std::set<std::string> pipes;                 // sources that tell no size, as pipes
   std::set<std::string> throw_on_open;         // opening these throws, as out of memory would
+  std::optional<std::string> standard_input;   // a pipe holding this (none: no standard input)
+  std::set<std::string> refuse_cut_back;       // cutting these output files back fails
+  std::size_t open_fails_after = kNever;       // output files opened before opening fails
   std::uint64_t read_fails_after = kNever;     // source bytes delivered before a failure
-  std::uint64_t write_fails_after = kNever;    // output bytes accepted before a failure
+  std::uint64_t read_interrupted_at = kNever;  // source offset where a read is interrupted
+  // Output bytes accepted before a failure; the Write that crosses it takes the bytes up
+  // to it (a short write), later ones none.
+  std::uint64_t write_fails_after = kNever;
   std::size_t largest_read = kNever;           // reads return at most this many bytes
   std::vector<std::string> appended;           // paths opened for appending, in order
   std::size_t largest_write = 0;               // most bytes handed to one Write
   bool zero_indexes = false;     // identities with index 0, as some network shares give
   bool comparable_paths = true;  // files tell their real path as ComparablePath
   int open_files = 0;            // files open right now
+  std::atomic<bool>* interrupt_sets = nullptr;  // set by the interruption, as by a signal
 
   static constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
 
@@ -48,11 +55,23 @@ class MemoryFileSystem : public FileSystem {
                                    pipes.count(real) > 0);
   }
 
+  std::unique_ptr<InputFile> OpenStandardInput(std::string& error) override {
+    if (!standard_input) return FileSystem::OpenStandardInput(error);
+    files[kStandardInput] = *standard_input;
+    pipes.insert(kStandardInput);
+    return OpenRead(kStandardInput, error);
+  }
+  static constexpr const char* kStandardInput = "<standard input>";
+
   std::unique_ptr<OutputFile> OpenAppend(const std::string& path, std::string& error) override {
     const std::string real = Resolve(path);
     if (throw_on_open.count(path) > 0) throw std::bad_alloc();
     if (refuse_open.count(path) > 0) {
       error = "Permission denied";
+      return nullptr;
+    }
+    if (appended.size() >= open_fails_after) {
+      error = "Too many open files";
       return nullptr;
     }
     appended.push_back(path);
@@ -72,14 +91,23 @@ class MemoryFileSystem : public FileSystem {
       ++owner_.open_files;
     }
     ~Input() override { --owner_.open_files; }
+    // At read_interrupted_at the source waits for more and a stop comes (interrupt_sets,
+    // when given, is set): that read is interrupted, later ones go on.
     std::int64_t Read(char* buffer, std::size_t capacity, std::string& error) override {
       if (position_ >= owner_.read_fails_after) {
         error = "Input/output error";
         return -1;
       }
+      if (position_ == owner_.read_interrupted_at && !interrupted_) {
+        interrupted_ = true;
+        if (owner_.interrupt_sets != nullptr) owner_.interrupt_sets->store(true);
+        return kInterrupted;
+      }
       std::size_t count = std::min({capacity, owner_.largest_read, content_.size() - position_});
-      if (owner_.read_fails_after != kNever) {
-        count = std::min<std::size_t>(count, owner_.read_fails_after - position_);
+      for (const std::uint64_t limit : {owner_.read_fails_after, owner_.read_interrupted_at}) {
+        if (limit > position_ && limit != kNever) {
+          count = std::min<std::size_t>(count, limit - position_);
+        }
       }
       content_.copy(buffer, count, position_);
       position_ += count;
@@ -98,6 +126,7 @@ class MemoryFileSystem : public FileSystem {
     std::string real_;
     bool pipe_;
     std::size_t position_ = 0;
+    bool interrupted_ = false;
   };
 
   class Output : public OutputFile {
@@ -108,7 +137,8 @@ class MemoryFileSystem : public FileSystem {
           content_(content),
           identity_(identity),
           path_(std::move(path)),
-          real_(std::move(real)) {
+          real_(std::move(real)),
+          opened_size_(content.size()) {
       ++owner_.open_files;
     }
     ~Output() override {
@@ -140,6 +170,15 @@ class MemoryFileSystem : public FileSystem {
       return static_cast<std::int64_t>(content_.copy(buffer, capacity, 0));
     }
     std::string ComparablePath() const override { return real_; }
+    std::int64_t OpenedSize() const override { return static_cast<std::int64_t>(opened_size_); }
+    bool CutBack(std::uint64_t size, std::string& error) override {
+      if (owner_.refuse_cut_back.count(path_) > 0 || size > content_.size()) {
+        error = "Input/output error";
+        return false;
+      }
+      content_.resize(static_cast<std::size_t>(size));
+      return true;
+    }
 
    private:
     MemoryFileSystem& owner_;
@@ -147,6 +186,7 @@ class MemoryFileSystem : public FileSystem {
     FileIdentity identity_;
     std::string path_;
     std::string real_;
+    std::size_t opened_size_;
     bool open_ = true;
   };
 

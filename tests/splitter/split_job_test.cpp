@@ -326,7 +326,11 @@ TEST_P(SplitJobTest, FailedWriteStopsAtOnceAndKeepsWhatWasWritten) {
   EXPECT_EQ(host.error->kind, SplitErrorKind::kOutputWrite);
   EXPECT_EQ(host.error->path, Out(1));
   EXPECT_EQ(host.error->reason, "No space left on device");
-  EXPECT_EQ(files.files[Out(1)], source.substr(0, 100));
+  // The file is cut back to its last complete line (see FailuresPartWay for every offset).
+  const std::string kept = files.files[Out(1)];
+  EXPECT_LE(kept.size(), 100u);
+  EXPECT_EQ(kept, source.substr(0, kept.size()));
+  EXPECT_TRUE(kept.empty() || kept.ends_with("\r\n"));
   EXPECT_EQ(files.appended, std::vector<std::string>{Out(1)});
   EXPECT_EQ(files.open_files, 0);
 
@@ -342,6 +346,100 @@ TEST_P(SplitJobTest, FailedWriteStopsAtOnceAndKeepsWhatWasWritten) {
   EXPECT_EQ(host.error->path, Out(1));
   EXPECT_EQ(host.error->reason, "Disk quota exceeded");
   EXPECT_EQ(files.appended, std::vector<std::string>{Out(1)});
+}
+
+// Whatever ends a job part way (an output that cannot be opened, a read or a write that
+// fails after K bytes, a cut-back that fails too, a stop while a read waits), at every K
+// and for lines shorter and longer than the buffers: every file holds whole lines only,
+// exactly the first lines of a complete run, as many as the job reports; only a failed
+// cut-back may leave a last line incomplete, and then the job says so.
+TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
+  enum Kind { kOpen, kRead, kWrite, kWriteNoCutBack, kInterrupt };
+  const UnitModel kLe{2, false, std::string("\xFF\xFE", 2)};
+  std::string ansi, wide = kLe.mark;
+  for (int i = 0; i < 60; ++i) {
+    const std::string line =
+        (i % 7 == 3 ? std::string(90, 'L') : "line " + std::to_string(i)) + (i % 5 ? "\r\n" : "\n");
+    ansi += (i % 4 == 0 ? "  " : "") + line;
+    for (const char c : line) wide += kLe.Unit(c);
+  }
+  struct Source {
+    const std::string& bytes;
+    UnitModel model;
+  };
+  for (const Source& source : {Source{ansi, UnitModel{}}, Source{wide, kLe}}) {
+    for (const Kind kind : {kOpen, kRead, kWrite, kWriteNoCutBack, kInterrupt}) {
+      for (std::uint64_t at = 0; at < source.bytes.size(); at += kind == kOpen ? 1 : 11) {
+        if (kind == kOpen && at > 12) break;
+        for (const int n : {1, 7, 1000}) {
+          const bool background = (at / 11 + n) % 2 == 0;
+          MemoryFileSystem files;
+          files.files["in.txt"] = source.bytes;
+          std::atomic<bool> stop{false};
+          ScriptedHost host;
+          host.lines_per_file = n;
+          host.fixed_settings_stop = &stop;
+          switch (kind) {
+            case kOpen:
+              files.open_fails_after = at;
+              break;
+            case kRead:
+              files.read_fails_after = at;
+              break;
+            case kWrite:
+              files.write_fails_after = at;
+              break;
+            case kWriteNoCutBack:
+              files.write_fails_after = at;
+              for (int i = 1; i <= 60; ++i) files.refuse_cut_back.insert(Out(i));
+              break;
+            case kInterrupt:
+              files.read_interrupted_at = at;
+              files.interrupt_sets = &stop;
+              break;
+          }
+          SplitProgress progress;
+          SplitOptions options;
+          options.read_buffer_size = 16;
+          options.write_buffer_size = 24;  // shorter than the long lines
+          options.background_writes = background;
+          options.progress = &progress;
+          const SplitOutcome outcome = RunSplit(host, files, options);
+          const std::string where = "kind " + std::to_string(kind) + " at " + std::to_string(at) +
+                                    " n " + std::to_string(n) + " unit " +
+                                    std::to_string(source.model.unit);
+          if (outcome == SplitOutcome::kFinished) continue;  // the failure came too late
+          EXPECT_EQ(outcome, kind == kInterrupt ? SplitOutcome::kStopped : SplitOutcome::kFailed)
+              << where;
+          // The complete run's lines, then the files as whole lines of it.
+          const std::vector<std::string> all =
+              ModelFiles(source.bytes, source.model, ModelSplit{.n = n});
+          const std::vector<std::string> out = OutputFiles(files);
+          const bool may_be_cut = host.error && host.error->last_line_may_be_incomplete;
+          EXPECT_EQ(may_be_cut, kind == kWriteNoCutBack && may_be_cut) << where;
+          std::int64_t lines = 0;
+          for (std::size_t i = 0; i < out.size(); ++i) {
+            ASSERT_LT(i, all.size()) << where;
+            const std::string& file = out[i];
+            EXPECT_EQ(file, all[i].substr(0, file.size())) << where << " file " << i + 1;
+            const std::string body = file.substr(std::min(file.size(), source.model.mark.size()));
+            const std::string line_end = source.model.Unit('\r') + source.model.Unit('\n');
+            const bool whole = body.empty() || body.ends_with(line_end);
+            if (!may_be_cut) {
+              EXPECT_TRUE(whole) << where << " file " << i + 1;
+            }
+            for (std::size_t k = 0; k + line_end.size() <= body.size(); k += source.model.unit) {
+              if (body.compare(k, line_end.size(), line_end) == 0) ++lines;
+            }
+          }
+          if (!may_be_cut) {
+            EXPECT_EQ(progress.lines_written, lines) << where;
+          }
+          EXPECT_EQ(files.open_files, 0) << where;
+        }
+      }
+    }
+  }
 }
 
 TEST_P(SplitJobTest, UnreadableSourceEndsTheJob) {

@@ -3,10 +3,21 @@
 // system's own reasons for failures.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "memory_file_system.h"
@@ -221,7 +232,137 @@ TEST_F(SystemFilesTest, ComparablePathsNameTheFileNotTheSpelling) {
   EXPECT_EQ(again->ComparablePath(), "");  // a closed file has none
 }
 
+// Cutting an output file back: later appends go after the cut (ReadHead moves none of
+// them); a size past the end is refused.
+TEST_F(SystemFilesTest, CutBackDropsTheTailAndAppendsAfterIt) {
+  const struct {
+    std::string old_content;
+    std::uint64_t cut;
+    bool cuts;
+    std::string after;  // after "a\r\nbc" is written, cut back and "z\r\n" appended
+  } cases[] = {{"old\r\n", 8, true, "old\r\na\r\nz\r\n"},
+               {"", 0, true, "z\r\n"},
+               {"old", 9, false, "olda\r\nbcz\r\n"}};
+  const fs::path path = root_ / "out" / "cut.txt";
+  for (const auto& c : cases) {
+    WriteFile(path, c.old_content);
+    std::string error;
+    char head[4];
+    auto file = SystemFileSystem().OpenAppend(Utf8(path), error);
+    ASSERT_TRUE(file) << error;
+    EXPECT_EQ(file->OpenedSize(), static_cast<std::int64_t>(c.old_content.size()));
+    EXPECT_GE(file->ReadHead(head, sizeof(head), error), 0) << error;
+    EXPECT_TRUE(file->Write("a\r\nbc", 5, error)) << error;
+    EXPECT_EQ(file->CutBack(c.cut, error), c.cuts) << c.old_content;
+    EXPECT_TRUE(file->Write("z\r\n", 3, error) && file->Close(error)) << error;
+    EXPECT_EQ(ReadFile(path), c.after);
+  }
+}
+
+// A pipe (a FIFO on POSIX) whose writer is idle: with a stop flag, the waiting read ends
+// once a stop is requested and the reads are woken, as the signal and console handlers
+// do; bytes already there are read first.
+TEST_F(SystemFilesTest, StopRequestEndsAReadWaitingForData) {
+#ifdef _WIN32
+  const std::string name = "\\\\.\\pipe\\" + Utf8(root_.filename());
+  const HANDLE writer = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE, 1,
+                                         4096, 4096, 0, nullptr);
+  const auto send = [&](std::string_view bytes) {
+    DWORD count = 0;
+    return ::WriteFile(writer, bytes.data(), static_cast<DWORD>(bytes.size()), &count,
+                       nullptr) != 0;
+  };
+#else
+  const std::string name = Utf8(root_ / "fifo");
+  ASSERT_EQ(::mkfifo(name.c_str(), 0600), 0);
+  const int writer = ::open(name.c_str(), O_RDWR);  // opens without waiting for a reader
+  const auto send = [&](std::string_view bytes) {
+    return ::write(writer, bytes.data(), bytes.size()) > 0;
+  };
+#endif
+  std::atomic<bool> stop{false};
+  FileSystem& files = SystemFileSystem();
+  files.SetStopFlag(&stop);
+  std::string error;
+  auto source = files.OpenRead(name, error);
+  ASSERT_TRUE(source) << error;
+  char bytes[16];
+  ASSERT_TRUE(send("a\r\n"));
+  EXPECT_EQ(source->Read(bytes, sizeof(bytes), error), 3);
+  std::atomic<bool> returned{false};
+  std::thread requester([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    stop = true;
+    for (int i = 0; i < 100 && !returned; ++i) {  // again until the read has ended
+      files.WakeReads();
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (!returned) send("late");  // the read kept waiting
+  });
+  EXPECT_EQ(source->Read(bytes, sizeof(bytes), error), InputFile::kInterrupted);
+  returned = true;
+  requester.join();
+  ASSERT_TRUE(send("b"));
+  EXPECT_EQ(source->Read(bytes, sizeof(bytes), error), 1);
+  files.SetStopFlag(nullptr);
+#ifdef _WIN32
+  CloseHandle(writer);
+#else
+  ::close(writer);
+#endif
+}
+
 #ifndef _WIN32
+// On a volume of 64 KiB (a tmpfs, where the tests may mount one) written until it is full,
+// the last write gets part of a line in; the file is cut back to its last whole line.
+TEST_F(SystemFilesTest, FullVolumeCutsBackToTheLastWholeLine) {
+  const fs::path volume = root_ / "volume";
+  fs::create_directory(volume);
+  if (::mount("tarnwick", volume.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << "cannot mount a tmpfs here";
+  }
+  std::string error;
+  auto file = SystemFileSystem().OpenAppend(Utf8(volume / "1.txt"), error);
+  ASSERT_TRUE(file) << error;
+  const std::string line = std::string(98, 'x') + "\r\n";
+  std::uint64_t whole = 0;
+  while (file->Write(line.data(), line.size(), error)) whole += line.size();
+  EXPECT_EQ(error, "No space left on device");
+  EXPECT_GT(fs::file_size(volume / "1.txt"), whole);
+  EXPECT_TRUE(file->CutBack(whole, error) && file->Close(error)) << error;
+  EXPECT_EQ(fs::file_size(volume / "1.txt"), whole);
+  file.reset();
+  ::umount(volume.c_str());
+}
+
+// An output file the user may write but not read is opened for writing only and judged by
+// its size. Run as a user without the administrator's right to read every file.
+TEST_F(SystemFilesTest, WriteOnlyOutputIsJudgedByItsSize) {
+  fs::permissions(root_ / "out", fs::perms::all);
+  const fs::path empty = root_ / "out" / "1.txt";
+  const fs::path full = root_ / "out" / "2.txt";
+  WriteFile(empty, "");
+  WriteFile(full, "old\r\n");
+  for (const fs::path& path : {empty, full}) {
+    fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write);
+  }
+  EXPECT_EXIT(
+      {
+        if (::geteuid() == 0 && ::setuid(65534) != 0) _exit(2);
+        std::string error;
+        char head[4];
+        auto first = SystemFileSystem().OpenAppend(Utf8(empty), error);
+        auto second = SystemFileSystem().OpenAppend(Utf8(full), error);
+        const bool judged = first && second && first->ReadHead(head, 4, error) == 0 &&
+                            second->ReadHead(head, 4, error) == OutputFile::kHeadUnreadable &&
+                            error == "Permission denied";
+        _exit(judged && second->Write("x\r\n", 3, error) && second->Close(error) ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+  fs::permissions(full, fs::perms::owner_all);
+  EXPECT_EQ(ReadFile(full), "old\r\nx\r\n");
+}
+
 TEST_F(SystemFilesTest, FullDiskStopsTheJob) {
   // 1.txt leads to /dev/full, where every write fails as on a full disk.
   WriteFile(root_ / "in.txt", "a\r\nb\r\nc\r\n");
