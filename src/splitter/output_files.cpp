@@ -271,7 +271,8 @@ bool OutputFiles::Open(const std::string& path, std::string& reason) {
   file_size_ = line_end_ = open_file_->OpenedSize();
   at_line_end_ = true;
   char head[kLongestMark];
-  std::int64_t count = open_file_->ReadHead(head, sizeof(head), reason);
+  // A file known to be empty (one just created, most often) has no start to read.
+  std::int64_t count = file_size_ == 0 ? 0 : open_file_->ReadHead(head, sizeof(head), reason);
   // A file that may be written but not read is judged by its size: an empty one gets the
   // mark, a non-empty one is appended to.
   ExistingFileAction action = ExistingFileAction::kAppend;

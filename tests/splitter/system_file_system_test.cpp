@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <random>
 #include <string>
@@ -262,54 +263,100 @@ TEST_F(SystemFilesTest, CutBackDropsTheTailAndAppendsAfterIt) {
 // A pipe (a FIFO on POSIX) whose writer is idle: with a stop flag, the waiting read ends
 // once a stop is requested and the reads are woken, as the signal and console handlers
 // do; bytes already there are read first.
-TEST_F(SystemFilesTest, StopRequestEndsAReadWaitingForData) {
+// A pipe the test writes into and the job reads from: a named pipe on Windows, a FIFO
+// elsewhere (opened for both, so that a reader's open does not wait).
+class TestPipe {
+ public:
+  explicit TestPipe(const fs::path& root) {
 #ifdef _WIN32
-  const std::string name = "\\\\.\\pipe\\" + Utf8(root_.filename());
-  const HANDLE writer = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE, 1,
-                                         4096, 4096, 0, nullptr);
-  const auto send = [&](std::string_view bytes) {
-    DWORD count = 0;
-    return ::WriteFile(writer, bytes.data(), static_cast<DWORD>(bytes.size()), &count,
-                       nullptr) != 0;
-  };
+    name = "\\\\.\\pipe\\" + Utf8(root.filename());
+    writer_ = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE, 1, 4096, 4096, 0,
+                               nullptr);
 #else
-  const std::string name = Utf8(root_ / "fifo");
-  ASSERT_EQ(::mkfifo(name.c_str(), 0600), 0);
-  const int writer = ::open(name.c_str(), O_RDWR);  // opens without waiting for a reader
-  const auto send = [&](std::string_view bytes) {
-    return ::write(writer, bytes.data(), bytes.size()) > 0;
-  };
+    name = Utf8(root / "fifo");
+    ::mkfifo(name.c_str(), 0600);
+    writer_ = ::open(name.c_str(), O_RDWR);
 #endif
+  }
+  TestPipe(const TestPipe&) = delete;
+  TestPipe& operator=(const TestPipe&) = delete;
+  ~TestPipe() {
+#ifdef _WIN32
+    CloseHandle(writer_);
+#else
+    ::close(writer_);
+#endif
+  }
+  bool Send(std::string_view bytes) {
+#ifdef _WIN32
+    DWORD count = 0;
+    return ::WriteFile(writer_, bytes.data(), static_cast<DWORD>(bytes.size()), &count, nullptr) !=
+           0;
+#else
+    return ::write(writer_, bytes.data(), bytes.size()) > 0;
+#endif
+  }
+  std::string name;
+
+ private:
+#ifdef _WIN32
+  HANDLE writer_;
+#else
+  int writer_;
+#endif
+};
+
+// Sets `stop` after `delay` and wakes the reads until `done` says the reader has seen it.
+std::thread RequestStop(FileSystem& files, std::atomic<bool>& stop,
+                        const std::function<bool()>& done, const std::function<void()>& late) {
+  return std::thread([&files, &stop, done, late] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    stop = true;
+    for (int i = 0; i < 100 && !done(); ++i) {  // again until the read has ended
+      files.WakeReads();
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (!done()) late();  // the read kept waiting
+  });
+}
+
+TEST_F(SystemFilesTest, StopRequestEndsAReadWaitingForData) {
+  TestPipe pipe(root_);
   std::atomic<bool> stop{false};
   FileSystem& files = SystemFileSystem();
   files.SetStopFlag(&stop);
   std::string error;
-  auto source = files.OpenRead(name, error);
+  auto source = files.OpenRead(pipe.name, error);
   ASSERT_TRUE(source) << error;
   char bytes[16];
-  ASSERT_TRUE(send("a\r\n"));
+  ASSERT_TRUE(pipe.Send("a\r\n"));
   EXPECT_EQ(source->Read(bytes, sizeof(bytes), error), 3);
   std::atomic<bool> returned{false};
-  std::thread requester([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    stop = true;
-    for (int i = 0; i < 100 && !returned; ++i) {  // again until the read has ended
-      files.WakeReads();
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    if (!returned) send("late");  // the read kept waiting
-  });
+  std::thread requester = RequestStop(
+      files, stop, [&] { return returned.load(); }, [&] { pipe.Send("late"); });
   EXPECT_EQ(source->Read(bytes, sizeof(bytes), error), InputFile::kInterrupted);
   returned = true;
   requester.join();
-  ASSERT_TRUE(send("b"));
+  ASSERT_TRUE(pipe.Send("b"));
   EXPECT_EQ(source->Read(bytes, sizeof(bytes), error), 1);
   files.SetStopFlag(nullptr);
-#ifdef _WIN32
-  CloseHandle(writer);
-#else
-  ::close(writer);
-#endif
+}
+
+// The job on a pipe: a stop while it waits inside a line longer than its write buffer ends
+// it as stopped at once, and the part of that line already written is cut back.
+TEST_F(SystemFilesTest, AStopInsideALongLineFromAPipeCutsItBack) {
+  TestPipe pipe(root_);
+  ASSERT_TRUE(pipe.Send("a\r\nb\r\n" + std::string(300, 'x')));
+  std::atomic<bool> stop{false};
+  host_.fixed_settings_stop = &stop;
+  std::thread requester = RequestStop(
+      SystemFileSystem(), stop, [&] { return host_.events.size() >= 2; },
+      [&] { pipe.Send("\r\n"); });
+  SplitOptions options;
+  options.write_buffer_size = 64;
+  EXPECT_EQ(Split(FromUtf8(pipe.name), root_ / "out", 100, options), SplitOutcome::kStopped);
+  requester.join();
+  EXPECT_EQ(ReadFile(root_ / "out" / "1.txt"), "a\r\nb\r\n");
 }
 
 #ifndef _WIN32
@@ -332,6 +379,26 @@ TEST_F(SystemFilesTest, FullVolumeCutsBackToTheLastWholeLine) {
   EXPECT_TRUE(file->CutBack(whole, error) && file->Close(error)) << error;
   EXPECT_EQ(fs::file_size(volume / "1.txt"), whole);
   file.reset();
+  fs::remove(volume / "1.txt");
+
+  // The job on the full volume: 1 MiB of 100-byte lines, 100 lines a file. It fails naming
+  // the file and the cause; every file holds whole lines, as many as it reports.
+  std::string source;
+  for (int i = 0; source.size() < (1 << 20); ++i) source += std::string(98, 'a' + i % 26) + "\r\n";
+  WriteFile(root_ / "in.txt", source);
+  SplitProgress progress;
+  SplitOptions options;
+  options.progress = &progress;
+  EXPECT_EQ(Split(root_ / "in.txt", volume, 100, options), SplitOutcome::kFailed);
+  ASSERT_TRUE(host_.error);
+  EXPECT_EQ(host_.error->reason, "No space left on device");
+  std::string kept;
+  for (const std::string& content : OutputFiles(volume)) {
+    EXPECT_EQ(content.size() % 100, 0u);
+    kept += content;
+  }
+  EXPECT_EQ(kept, source.substr(0, kept.size()));
+  EXPECT_EQ(static_cast<std::uint64_t>(progress.lines_written), kept.size() / 100);
   ::umount(volume.c_str());
 }
 
@@ -344,7 +411,8 @@ TEST_F(SystemFilesTest, WriteOnlyOutputIsJudgedByItsSize) {
   WriteFile(empty, "");
   WriteFile(full, "old\r\n");
   for (const fs::path& path : {empty, full}) {
-    fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write);
+    fs::permissions(path,
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write);
   }
   EXPECT_EXIT(
       {
