@@ -46,6 +46,11 @@ std::uint64_t IoWorker::Post(std::function<void()> task) {
   return ticket;
 }
 
+bool IoWorker::Idle() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return done_ == posted_;
+}
+
 void IoWorker::WaitFor(std::uint64_t ticket) {
   std::unique_lock<std::mutex> lock(mutex_);
   finished_.wait(lock, [&] { return done_ >= ticket; });
@@ -79,8 +84,9 @@ void IoWorker::Work() {
 
 // ---- OutputFiles ----
 
-OutputFiles::OutputFiles(FileSystem& files, std::size_t capacity, IoWorker* worker)
-    : files_(files), capacity_(capacity), worker_(worker) {
+OutputFiles::OutputFiles(FileSystem& files, std::size_t capacity, IoWorker* worker,
+                         std::size_t inline_bytes)
+    : files_(files), capacity_(capacity), worker_(worker), inline_bytes_(inline_bytes) {
   slots_.resize(worker != nullptr ? kSlots : 1);
   for (Slot& slot : slots_) slot.bytes = std::make_unique<char[]>(capacity);
   active_ = slots_[0].bytes.get();
@@ -183,13 +189,19 @@ void OutputFiles::HandOver(std::size_t count, bool close) {
   if (complete) lines_handed_ = lines_now;
   opened_ = !close;
   Slot& next = slots_[(current_ + 1) % slots_.size()];
-  if (worker_ == nullptr) {
+  // Small pieces are written at once while the helper is idle (in order all the same): for
+  // them the hand-over and the wake-ups would cost more than the overlap saves.
+  if (worker_ == nullptr || (count <= inline_bytes_ && worker_->Idle())) {
     RunGuarded(task);
-  } else {
-    slots_[current_].ticket = last_ticket_ =
-        worker_->Post([this, task = std::move(task)] { RunGuarded(task); });
-    worker_->WaitFor(next.ticket);
+    const std::size_t rest = size_ - count;
+    if (rest > 0) std::memmove(active_, active_ + count, rest);
+    size_ = rest;
+    committed_ = 0;
+    return;
   }
+  slots_[current_].ticket = last_ticket_ =
+      worker_->Post([this, task = std::move(task)] { RunGuarded(task); });
+  worker_->WaitFor(next.ticket);
   char* previous = active_;
   current_ = (current_ + 1) % slots_.size();
   active_ = slots_[current_].bytes.get();

@@ -37,6 +37,9 @@ class IoWorker {
   // Waits until the task with this ticket, and every one before it, has run.
   void WaitFor(std::uint64_t ticket);
 
+  // Whether every task posted has run (the thread then touches nothing of the tasks').
+  bool Idle();
+
  private:
   void Work();
 
@@ -59,7 +62,8 @@ class IoWorker {
 // one; the job sees the failure at its next hand-over and stops.
 class OutputFiles {
  public:
-  OutputFiles(FileSystem& files, std::size_t capacity, IoWorker* worker);
+  OutputFiles(FileSystem& files, std::size_t capacity, IoWorker* worker,
+              std::size_t inline_bytes = 0);
   OutputFiles(const OutputFiles&) = delete;
   OutputFiles& operator=(const OutputFiles&) = delete;
 
@@ -190,6 +194,7 @@ class OutputFiles {
   bool capturing_header_ = false;
   std::size_t capacity_;
   IoWorker* worker_;
+  std::size_t inline_bytes_;  // largest piece written on the job's thread when the worker is idle
   std::vector<Slot> slots_;
   std::size_t current_ = 0;  // the slot being filled
   char* active_;             // its buffer

@@ -163,7 +163,7 @@ class SplitRun final : public SplitJobControl {
         cutter_(options),
         read_capacity_(std::clamp<std::size_t>(options.read_buffer_size, 1, kMaxReadBuffer)),
         reader_(read_capacity_),
-        output_(files, WriteBufferSize(options), writer.get()),
+        output_(files, WriteBufferSize(options), writer.get(), options.inline_write_bytes),
         writer_(std::move(writer)) {
     progress_ = SplitProgress{};
   }

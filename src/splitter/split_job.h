@@ -216,6 +216,9 @@ struct SplitOptions {
   // buffers then), so the writing overlaps the work on the lines. The host is only ever
   // called on the thread that runs the job.
   bool background_writes = true;
+  // Pieces of output up to this many bytes (small files) are written on the job's own
+  // thread while the helper is idle, where handing them over would cost more than it saves.
+  std::size_t inline_write_bytes = 16 * 1024;
   SplitProgress* progress = nullptr;  // updated while the job runs, when given
   // Largest file number and largest line count of one file; lowered only by tests.
   std::int32_t count_limit = 2147483647;

@@ -70,6 +70,7 @@ TEST(SplitJobControl, StopAndCloseFilesWritesEveryProcessedLineBeforeItReturns) 
       options.read_buffer_size = buffers.read;
       options.write_buffer_size = buffers.write;
       options.background_writes = buffers.background;
+      options.inline_write_bytes = stop_at % 2 == 0 ? 1 << 16 : 0;
       options.progress = &progress;
       const SplitOutcome outcome = RunSplit(host, files, options);
       if (!checked) continue;  // fewer pumps than stop_at

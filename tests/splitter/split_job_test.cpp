@@ -38,6 +38,8 @@ SplitOptions OptionsFor(const Config& config) {
   options.read_buffer_size = config.read;
   options.write_buffer_size = config.write;
   options.background_writes = config.background;
+  // The helper takes every piece, except with the largest buffers (small pieces inline).
+  if (config.read < 1024) options.inline_write_bytes = 0;
   return options;
 }
 
@@ -168,6 +170,7 @@ TEST(SplitJobBuffers, TinyBuffersMatchReferenceModel) {
             options.read_buffer_size = read;
             options.write_buffer_size = write;
             options.background_writes = (read + write) % 2 == 0;
+            if (read % 4 != 0) options.inline_write_bytes = 0;  // the helper takes every piece
             ASSERT_EQ(RunSplit(host, files, WithModelSplit(options, split)),
                       SplitOutcome::kFinished);
             ASSERT_EQ(OutputFiles(files), ModelFiles(source, UnitModel{}, split))
@@ -403,6 +406,7 @@ TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
           options.read_buffer_size = 16;
           options.write_buffer_size = 24;  // shorter than the long lines
           options.background_writes = background;
+          options.inline_write_bytes = at % 3 == 0 ? 16 : 0;
           options.progress = &progress;
           const SplitOutcome outcome = RunSplit(host, files, options);
           const std::string where = "kind " + std::to_string(kind) + " at " + std::to_string(at) +

@@ -310,7 +310,7 @@ class TestPipe {
 std::thread RequestStop(FileSystem& files, std::atomic<bool>& stop,
                         const std::function<bool()>& done, const std::function<void()>& late) {
   return std::thread([&files, &stop, done, late] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
     stop = true;
     for (int i = 0; i < 100 && !done(); ++i) {  // again until the read has ended
       files.WakeReads();
@@ -346,15 +346,21 @@ TEST_F(SystemFilesTest, StopRequestEndsAReadWaitingForData) {
 // it as stopped at once, and the part of that line already written is cut back.
 TEST_F(SystemFilesTest, AStopInsideALongLineFromAPipeCutsItBack) {
   TestPipe pipe(root_);
-  ASSERT_TRUE(pipe.Send("a\r\nb\r\n" + std::string(300, 'x')));
   std::atomic<bool> stop{false};
   host_.fixed_settings_stop = &stop;
+  // A named pipe takes bytes only once the job has opened it.
+  std::thread sender([&] {
+    for (int i = 0; i < 200 && !pipe.Send("a\r\nb\r\n" + std::string(300, 'x')); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  });
   std::thread requester = RequestStop(
       SystemFileSystem(), stop, [&] { return host_.events.size() >= 2; },
       [&] { pipe.Send("\r\n"); });
   SplitOptions options;
   options.write_buffer_size = 64;
   EXPECT_EQ(Split(FromUtf8(pipe.name), root_ / "out", 100, options), SplitOutcome::kStopped);
+  sender.join();
   requester.join();
   EXPECT_EQ(ReadFile(root_ / "out" / "1.txt"), "a\r\nb\r\n");
 }
