@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 
 namespace tarnwick {
 
@@ -246,10 +247,11 @@ class Win32InputFile final : public InputFile {
 
 class Win32OutputFile final : public OutputFile {
  public:
-  explicit Win32OutputFile(HANDLE handle) : handle_(handle), identity_(IdentityOf(handle)) {
+  // The identity is asked for only when needed: each question is a round trip to the file
+  // system (and to the Wine server), paid for every file otherwise. A device has no size.
+  explicit Win32OutputFile(HANDLE handle) : handle_(handle) {
     LARGE_INTEGER size{};
-    if (GetFileType(handle) == FILE_TYPE_DISK && GetFileSizeEx(handle, &size))
-      opened_size_ = size.QuadPart;
+    if (GetFileSizeEx(handle, &size)) opened_size_ = size.QuadPart;
   }
   ~Win32OutputFile() override {
     if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
@@ -287,7 +289,10 @@ class Win32OutputFile final : public OutputFile {
     }
     return true;
   }
-  FileIdentity Identity() const override { return identity_; }
+  FileIdentity Identity() const override {
+    if (!identity_) identity_ = IdentityOf(handle_);
+    return *identity_;
+  }
   std::string ComparablePath() const override {
     return handle_ != INVALID_HANDLE_VALUE ? ComparablePathOf(handle_) : std::string();
   }
@@ -334,7 +339,7 @@ class Win32OutputFile final : public OutputFile {
 
  private:
   HANDLE handle_;
-  FileIdentity identity_;
+  mutable std::optional<FileIdentity> identity_;
   std::int64_t opened_size_ = -1;
 };
 

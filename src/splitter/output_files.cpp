@@ -94,6 +94,7 @@ OutputFiles::OutputFiles(FileSystem& files, std::size_t capacity, IoWorker* work
 
 void OutputFiles::SetSource(const InputFile* source) {
   source_ = source;
+  source_size_ = source != nullptr ? source->Size() : -1;
 }
 
 void OutputFiles::AppendRepeated(std::string_view chunk, std::uint64_t count) {
@@ -279,9 +280,14 @@ bool OutputFiles::Open(const std::string& path, std::string& reason) {
     Failed(SplitErrorKind::kOutputWrite, path, std::move(reason));
     return false;
   }
-  if (IsSource(*open_file_)) return CloseAndFail(SplitErrorKind::kOutputIsSource, path, {});
   file_size_ = line_end_ = open_file_->OpenedSize();
   at_line_end_ = true;
+  // An empty file cannot be a source that was not empty (the most common case, a file just
+  // created, so its identity need not be asked).
+  const bool cannot_be_source = file_size_ == 0 && source_size_ > 0;
+  if (!cannot_be_source && IsSource(*open_file_)) {
+    return CloseAndFail(SplitErrorKind::kOutputIsSource, path, {});
+  }
   char head[kLongestMark];
   // A file known to be empty (one just created, most often) has no start to read.
   std::int64_t count = file_size_ == 0 ? 0 : open_file_->ReadHead(head, sizeof(head), reason);

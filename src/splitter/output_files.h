@@ -188,6 +188,7 @@ class OutputFiles {
 
   FileSystem& files_;
   const InputFile* source_ = nullptr;
+  std::int64_t source_size_ = -1;  // the source's size when it was opened
   TextEncoding encoding_ = TextEncoding::kAnsi;
   std::string prologue_;  // the mark and the header
   bool make_empty_files_ = true;
