@@ -467,10 +467,9 @@ class ArgumentReader {
   bool parts_given_ = false;
 };
 
-// Reports a usage error: the problem, the usage line and a pointer to --help.
+// Reports a usage error in one line: the problem and a pointer to --help.
 int UsageError(Console& console, const std::string& problem) {
-  console.Err(std::string(kProgram) + ": " + problem + "\n" + UsageLine() +
-              "Try 'tarnwick-split --help' for more information.\n");
+  console.Err(std::string(kProgram) + ": " + problem + " (see 'tarnwick-split --help')\n");
   return kExitUsage;
 }
 

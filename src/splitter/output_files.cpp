@@ -105,13 +105,16 @@ void OutputFiles::AppendRepeated(std::string_view chunk, std::uint64_t count) {
   }
 }
 
-bool OutputFiles::Finish(bool* made) {
-  if (made != nullptr) *made = false;
+bool OutputFiles::Finish() {
   if (abandoned_ || failed()) return false;
   if (!make_empty_files_ && size_ == 0 && !opened_) return true;
   HandOver(size_, /*close=*/true);
-  if (made != nullptr) *made = true;
   return !failed();
+}
+
+std::vector<std::string> OutputFiles::TakeClosedFiles() {
+  std::lock_guard<std::mutex> lock(closed_mutex_);
+  return std::exchange(closed_, {});
 }
 
 bool OutputFiles::FinishBeforeCurrentLine() {
@@ -253,6 +256,10 @@ void OutputFiles::Run(const Task& task) {
     open_file_.reset();
     if (ok && !closed) reason = std::move(close_reason);
     ok = ok && closed;
+    if (ok) {
+      std::lock_guard<std::mutex> lock(closed_mutex_);
+      closed_.push_back(task.path);
+    }
   }
   if (!ok) Failed(SplitErrorKind::kOutputWrite, task.path, std::move(reason));
 }

@@ -114,8 +114,11 @@ class OutputFiles {
 
   // Hands over the rest of the current file and its closing (an empty file is still
   // opened, so it exists afterwards, unless empty files are not made). False when a
-  // failure is known; `made` tells whether the file was handed over.
-  bool Finish(bool* made = nullptr);
+  // failure is known.
+  bool Finish();
+
+  // The paths of the files written and closed since the last call, in order.
+  std::vector<std::string> TakeClosedFiles();
 
   // Bytes of the current file appended by this job (the prologue not counted).
   std::uint64_t bytes_in_file() const { return handed_in_file_ + size_; }
@@ -221,6 +224,8 @@ class OutputFiles {
   bool source_path_asked_ = false;
   std::string source_path_;  // the source's comparable path, asked once when needed
   std::atomic<bool> failed_{false};
+  std::mutex closed_mutex_;
+  std::vector<std::string> closed_;  // files closed by the tasks, not yet taken
   SplitErrorKind failed_kind_ = SplitErrorKind::kOutputWrite;
   std::string failed_path_;
   std::string reason_;

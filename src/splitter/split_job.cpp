@@ -188,6 +188,7 @@ class SplitRun final : public SplitJobControl {
   bool Refill();
   bool BeginNextOutput();
   bool FinishFile();
+  void ReportClosedFiles();
   bool BeginPartsBefore(std::uint64_t offset);
   bool MakeRoom(std::uint64_t more);
   const char* FastEnd() const;
@@ -458,7 +459,7 @@ bool SplitRun::MakeRoom(std::uint64_t more) {
     return true;
   }
   if (!output_.FinishBeforeCurrentLine()) return false;
-  host_.FileFinished(output_path_);
+  ReportClosedFiles();
   return BeginNextOutput();
 }
 
@@ -815,10 +816,14 @@ bool SplitRun::BeginNextOutput() {
 // Hands over the current file's rest and its closing; tells the host of a file made.
 // False when a failure is known.
 bool SplitRun::FinishFile() {
-  bool made = false;
-  if (!output_.Finish(&made)) return false;
-  if (made) host_.FileFinished(output_path_);
+  if (!output_.Finish()) return false;
+  ReportClosedFiles();
   return true;
+}
+
+// Tells the host of the files written and closed so far.
+void SplitRun::ReportClosedFiles() {
+  for (const std::string& path : output_.TakeClosedFiles()) host_.FileFinished(path);
 }
 
 // Ends the job after the host's StopAndCloseFiles: the files are closed already. A
@@ -852,6 +857,7 @@ SplitOutcome SplitRun::Fail(SplitErrorKind kind, std::string path, std::string r
   source_.reset();
   // The lines now in the files, which the host shows.
   progress_.lines_written = output_.lines_kept();
+  ReportClosedFiles();
   host_.SetJobControl(nullptr);
   SplitError error{kind, std::move(path), std::move(reason)};
   error.last_line_may_be_incomplete = output_.cut_back_failed();
@@ -862,6 +868,7 @@ SplitOutcome SplitRun::Fail(SplitErrorKind kind, std::string path, std::string r
 // Tells the host how the job ended (the files are closed).
 SplitOutcome SplitRun::End(SplitOutcome outcome) {
   progress_.lines_written = output_.lines_kept();
+  ReportClosedFiles();
   host_.SetJobControl(nullptr);
   if (outcome == SplitOutcome::kFinished) {
     host_.JobFinished();

@@ -174,7 +174,8 @@ class SplitHost {
     return files.OpenRead(path, error);
   }
 
-  // Called when the job has handed over the last bytes of an output file it made.
+  // Called for each output file the job has written and closed, in order (on the job's
+  // thread, at the latest before its Job* action).
   virtual void FileFinished(const std::string& /*path*/) {}
 };
 
