@@ -317,6 +317,10 @@ class Win32OutputFile final : public OutputFile {
   }
 
   std::int64_t OpenedSize() const override { return opened_size_; }
+  std::int64_t CurrentSize() const override {
+    LARGE_INTEGER size{};
+    return handle_ != INVALID_HANDLE_VALUE && GetFileSizeEx(handle_, &size) ? size.QuadPart : -1;
+  }
 
   bool CutBack(std::uint64_t size, std::string& error) override {
     LARGE_INTEGER now{};
@@ -386,11 +390,10 @@ class Win32FileSystemImpl final : public FileSystem {
     wide = ExtendedLengthPath(wide);
     // Every write goes to the end of the file (Write asks for it). Write-data access to cut
     // the file back, read access for the start of an existing file (its byte-order mark).
-    const HANDLE handle =
-        CreateFileW(wide.c_str(),
-                    FILE_APPEND_DATA | FILE_WRITE_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES |
-                        SYNCHRONIZE,
-                    FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle = CreateFileW(
+        wide.c_str(),
+        FILE_APPEND_DATA | FILE_WRITE_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+        FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       error = SystemErrorText(GetLastError());
       return nullptr;

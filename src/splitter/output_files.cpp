@@ -246,6 +246,15 @@ void OutputFiles::Run(const Task& task) {
     if (task.complete) line_end_ = file_size_;
   }
   if (ok) lines_kept_ += task.lines;
+  // A write that failed part way keeps the whole lines that reached the file.
+  if (!ok && file_size_ >= 0) {
+    std::int64_t lines = 0;
+    const std::size_t kept = KeptAfterFailedWrite(task, lines);
+    if (kept > 0) {
+      line_end_ = file_size_ + static_cast<std::int64_t>(kept);
+      lines_kept_ += lines;
+    }
+  }
   // A write that failed part way, or an early end inside a line, leaves the file ending
   // inside a line: back to the end of its last complete line.
   if (!ok) at_line_end_ = false;
@@ -262,6 +271,41 @@ void OutputFiles::Run(const Task& task) {
     }
   }
   if (!ok) Failed(SplitErrorKind::kOutputWrite, task.path, std::move(reason));
+}
+
+// After a write of `task` failed part way: how many of its bytes, from its start, are
+// whole lines that the file took (0 when none), and how many lines end in them.
+std::size_t OutputFiles::KeptAfterFailedWrite(const Task& task, std::int64_t& lines) const {
+  const std::int64_t now = open_file_->CurrentSize();
+  if (now <= file_size_) return 0;
+  const std::size_t unit =
+      encoding_ == TextEncoding::kUtf16Le || encoding_ == TextEncoding::kUtf16Be ? 2 : 1;
+  const bool big_endian = encoding_ == TextEncoding::kUtf16Be;
+  const std::size_t written =
+      std::min(task.count, static_cast<std::size_t>(now - file_size_)) / unit * unit;
+  // Whether the unit at `at` is U+00xx with xx = `low`.
+  const auto is = [&](std::size_t at, char low) {
+    if (unit == 1) return task.bytes[at] == low;
+    return task.bytes[at + (big_endian ? 1 : 0)] == low &&
+           task.bytes[at + (big_endian ? 0 : 1)] == 0;
+  };
+  std::size_t kept = 0;
+  for (std::size_t at = 0; at < written; at += unit) {
+    const bool cr = is(at, '\r');
+    const bool lf = is(at, '\n');
+    // At the end of a piece that is not a line's end, an LF may still follow in the next.
+    const bool next_lf = at + unit < task.count ? is(at + unit, '\n') : !task.complete;
+    // A line ends after this unit: CR LF's LF (trimmed lines end so), or in kept lines a CR
+    // not followed by LF, or an LF where LF ends lines.
+    const bool previous_cr = at >= unit && is(at - unit, '\r');
+    const bool ends =
+        kept_lines_ ? (cr && !next_lf) || (lf && (previous_cr || lf_ends_)) : lf && previous_cr;
+    if (ends) {
+      kept = at + unit;
+      ++lines;
+    }
+  }
+  return kept;
 }
 
 // Cuts the open file back to the end of its last complete line (never below its size when

@@ -75,6 +75,13 @@ class OutputFiles {
     encoding_ = encoding;
     prologue_ = marked ? MarkOf(encoding) : std::string_view();
   }
+  // How the job's output lines end, so that a write that fails part way keeps every line
+  // the file took whole: kept lines end at CR, CR LF or (with lf_ends) LF; trimmed lines at
+  // CR LF.
+  void SetLineEnds(bool kept, bool lf_ends) {
+    kept_lines_ = kept;
+    lf_ends_ = lf_ends;
+  }
   // Whether a file no line went into is still made (created empty, or left as it was).
   void SetMakeEmptyFiles(bool make) { make_empty_files_ = make; }
 
@@ -184,6 +191,7 @@ class OutputFiles {
   void RunGuarded(const Task& task);
   void Run(const Task& task);
   bool CutBackToLine();
+  std::size_t KeptAfterFailedWrite(const Task& task, std::int64_t& lines) const;
   bool Open(const std::string& path, std::string& reason);
   bool CloseAndFail(SplitErrorKind kind, const std::string& path, std::string reason);
   bool IsSource(const OutputFile& file);
@@ -195,6 +203,8 @@ class OutputFiles {
   TextEncoding encoding_ = TextEncoding::kAnsi;
   std::string prologue_;  // the mark and the header
   bool make_empty_files_ = true;
+  bool kept_lines_ = false;
+  bool lf_ends_ = false;
   bool capturing_header_ = false;
   std::size_t capacity_;
   IoWorker* worker_;

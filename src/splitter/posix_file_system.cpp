@@ -213,6 +213,10 @@ class PosixOutputFile final : public OutputFile {
   }
 
   std::int64_t OpenedSize() const override { return opened_size_; }
+  std::int64_t CurrentSize() const override {
+    struct stat info {};
+    return fd_ >= 0 && ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) ? info.st_size : -1;
+  }
 
   bool CutBack(std::uint64_t size, std::string& error) override {
     struct stat info {};

@@ -301,6 +301,7 @@ SplitOutcome SplitRun::Run() {
 // LFs are listed; a CR first then narrows the rule to CR and CR LF.
 template <class Units, bool kKeep>
 SplitOutcome SplitRun::StartLines(LineEnds rule) {
+  output_.SetLineEnds(kKeep, rule != LineEnds::kCr);
   if (rule == LineEnds::kCr) return Lines<Scan<Units, false, kKeep>>();
   deciding_ = rule == LineEnds::kAuto;
   return Lines<Scan<Units, true, kKeep>>();
@@ -349,6 +350,7 @@ SplitOutcome SplitRun::LineLoop() {
     if constexpr (S::kAnyEnds) {
       if (decided_cr_) {  // the first line end was a CR: lone LFs are characters
         decided_cr_ = false;
+        output_.SetLineEnds(S::kKeep, false);
         crs_.KeepOnlyCrs([](const char* unit) { return !S::IsLf(unit); });
         reader_.SetLister(&S::CrOnly::List);
         return LineLoop<typename S::CrOnly>();

@@ -63,6 +63,9 @@ class OutputFile {
   // The file's size in bytes when it was opened (what it held before the job), or -1 when
   // unknown.
   virtual std::int64_t OpenedSize() const { return -1; }
+  // The file's size now, or -1 when unknown: after a write that failed part way, how much
+  // of it the file took.
+  virtual std::int64_t CurrentSize() const { return -1; }
   // Cuts the file back to its first `size` bytes, `size` at most what it holds now; the
   // next Write appends after them. False with the reason in `error` when the file cannot
   // be cut (a device, a share that went away); a file layer without the means says so.

@@ -35,12 +35,12 @@ class MemoryFileSystem : public FileSystem {
   // Output bytes accepted before a failure; the Write that crosses it takes the bytes up
   // to it (a short write), later ones none.
   std::uint64_t write_fails_after = kNever;
-  std::size_t largest_read = kNever;           // reads return at most this many bytes
-  std::vector<std::string> appended;           // paths opened for appending, in order
-  std::size_t largest_write = 0;               // most bytes handed to one Write
-  bool zero_indexes = false;     // identities with index 0, as some network shares give
-  bool comparable_paths = true;  // files tell their real path as ComparablePath
-  int open_files = 0;            // files open right now
+  std::size_t largest_read = kNever;  // reads return at most this many bytes
+  std::vector<std::string> appended;  // paths opened for appending, in order
+  std::size_t largest_write = 0;      // most bytes handed to one Write
+  bool zero_indexes = false;          // identities with index 0, as some network shares give
+  bool comparable_paths = true;       // files tell their real path as ComparablePath
+  int open_files = 0;                 // files open right now
   std::atomic<bool>* interrupt_sets = nullptr;  // set by the interruption, as by a signal
 
   static constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
@@ -171,6 +171,7 @@ class MemoryFileSystem : public FileSystem {
     }
     std::string ComparablePath() const override { return real_; }
     std::int64_t OpenedSize() const override { return static_cast<std::int64_t>(opened_size_); }
+    std::int64_t CurrentSize() const override { return static_cast<std::int64_t>(content_.size()); }
     bool CutBack(std::uint64_t size, std::string& error) override {
       if (owner_.refuse_cut_back.count(path_) > 0 || size > content_.size()) {
         error = "Input/output error";

@@ -439,6 +439,23 @@ TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
           if (!may_be_cut) {
             EXPECT_EQ(progress.lines_written, lines) << where;
           }
+          // A write that failed part way keeps every whole line the files took: the
+          // complete run's bytes up to the failure, each file cut at its last line end.
+          if (kind == kWrite) {
+            std::uint64_t left = at;
+            const std::string line_end = source.model.Unit('\r') + source.model.Unit('\n');
+            for (std::size_t i = 0; i < out.size() && i < all.size(); ++i) {
+              std::string expected = all[i].substr(0, std::min<std::uint64_t>(left, all[i].size()));
+              left -= expected.size();
+              const std::size_t mark = source.model.mark.size();
+              std::size_t end = expected.size() < mark ? 0 : mark;
+              for (std::size_t k = mark; k + line_end.size() <= expected.size();
+                   k += source.model.unit) {
+                if (expected.compare(k, line_end.size(), line_end) == 0) end = k + line_end.size();
+              }
+              EXPECT_EQ(out[i], expected.substr(0, end)) << where << " file " << i + 1;
+            }
+          }
           EXPECT_EQ(files.open_files, 0) << where;
         }
       }
