@@ -731,7 +731,15 @@ LineResult SplitRun::CopyLine() {
         if (cr_at_end && !source_ended_) {
           // The LF of a CR LF may start the next read: it belongs to this line.
           if (output_.failed()) return LineResult::kWriteFailed;
-          if (!Refill()) return LineResult::kReadFailed;
+          if (!Refill()) {
+            // The line is whole at its CR: it stays, and counts, whatever ends the job.
+            output_.EndLine();
+            if (!header_phase_) {
+              ++lines_in_file_;
+              ++progress_.lines_written;
+            }
+            return LineResult::kReadFailed;
+          }
           if (pos_ != end_ && S::IsLf(pos_)) {
             if (!keep(pos_, kUnit)) return LineResult::kEnded;
             pos_ += kUnit;
