@@ -46,19 +46,25 @@ long long ReadBlock(Handle file, char* bytes) {
 }
 bool WriteAll(Handle file, const char* bytes, std::size_t count) {
   DWORD written = 0;
-  return count == 0 || (WriteFile(file, bytes, static_cast<DWORD>(count), &written, nullptr) &&
-                        written == count);
+  return count == 0 ||
+         (WriteFile(file, bytes, static_cast<DWORD>(count), &written, nullptr) && written == count);
 }
-void Close(Handle file) { CloseHandle(file); }
+void Close(Handle file) {
+  CloseHandle(file);
+}
 const char kSeparator = '\\';
 #else
 using Handle = int;
 const Handle kNone = -1;
-Handle OpenSource(const std::string& path) { return open(path.c_str(), O_RDONLY); }
+Handle OpenSource(const std::string& path) {
+  return open(path.c_str(), O_RDONLY);
+}
 Handle OpenOutput(const std::string& path) {
   return open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0666);
 }
-long long ReadBlock(Handle file, char* bytes) { return read(file, bytes, kBlock); }
+long long ReadBlock(Handle file, char* bytes) {
+  return read(file, bytes, kBlock);
+}
 bool WriteAll(Handle file, const char* bytes, std::size_t count) {
   while (count > 0) {
     const ssize_t written = write(file, bytes, count);
@@ -68,7 +74,9 @@ bool WriteAll(Handle file, const char* bytes, std::size_t count) {
   }
   return true;
 }
-void Close(Handle file) { close(file); }
+void Close(Handle file) {
+  close(file);
+}
 const char kSeparator = '/';
 #endif
 
