@@ -368,6 +368,18 @@ class Win32FileSystemImpl final : public FileSystem {
     return std::make_unique<Win32InputFile>(handle, waker_);
   }
 
+  std::int64_t ExistingSize(const std::string& path) override {
+    std::wstring wide;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!Utf8ToWide(path, wide) ||
+        !GetFileAttributesExW(ExtendedLengthPath(wide).c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return -1;
+    }
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) |
+                                     data.nFileSizeLow);
+  }
+
   std::unique_ptr<InputFile> OpenStandardInput(std::string& error) override {
     // A handle of its own, so that closing the source leaves the process's standard input.
     HANDLE handle = nullptr;

@@ -269,6 +269,11 @@ class PosixFileSystem final : public FileSystem {
     return std::make_unique<PosixInputFile>(fd, info, path, waker_);
   }
 
+  std::int64_t ExistingSize(const std::string& path) override {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) ? info.st_size : -1;
+  }
+
   std::unique_ptr<InputFile> OpenStandardInput(std::string& error) override {
     const int fd = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
     struct stat info {};

@@ -232,7 +232,8 @@ class SplitRun final : public SplitJobControl {
   std::int32_t file_number_ = 0;
   std::int32_t files_begun_ = 0;
   std::int32_t lines_in_file_ = 0;
-  bool header_phase_ = false;  // the lines being read are the header
+  std::size_t counted_prologue_ = 0;  // bytes of the mark and header the current file gets
+  bool header_phase_ = false;         // the lines being read are the header
   std::int32_t header_left_ = 0;
 
   // With a host of fixed settings: its stop flag, and N as read at the file's opening.
@@ -456,7 +457,7 @@ SplitOutcome SplitRun::EndOfSource(bool at_end) {
 // when a failure ended the job.
 bool SplitRun::MakeRoom(std::uint64_t more) {
   if (cutter_.by() != CutBy::kBytes || lines_in_file_ == 0 || header_phase_) return true;
-  if (cutter_.Fits(output_.prologue_size() + output_.bytes_in_file() + more) &&
+  if (cutter_.Fits(counted_prologue_ + output_.bytes_in_file() + more) &&
       !output_.LineWouldSpill(more)) {
     return true;
   }
@@ -511,7 +512,7 @@ const char* SplitRun::FastEnd() const {
 // what the current file has room for.
 std::size_t SplitRun::FastOutputLimit() const {
   if (cutter_.by() != CutBy::kBytes) return output_.capacity();
-  const std::uint64_t room = cutter_.Room(output_.prologue_size() + output_.handed_in_file());
+  const std::uint64_t room = cutter_.Room(counted_prologue_ + output_.handed_in_file());
   return static_cast<std::size_t>(std::min<std::uint64_t>(output_.capacity(), room));
 }
 
@@ -817,6 +818,12 @@ bool SplitRun::BeginNextOutput() {
   progress_.file_number = file_number_;
   if (fixed_stop_ != nullptr && cutter_.by() == CutBy::kLines) {
     fixed_lines_per_file_ = host_.LinesPerFile();
+  }
+  // With a size limit, the mark and the header count where they will be written: not in
+  // an existing file that holds text already (the writer decides the same when it opens).
+  counted_prologue_ = output_.prologue_size();
+  if (cutter_.by() == CutBy::kBytes && counted_prologue_ > 0 && files_.ExistingSize(path) > 0) {
+    counted_prologue_ = 0;
   }
   output_path_ = path;
   output_.Begin(std::move(path));

@@ -83,6 +83,9 @@ class FileSystem {
   virtual std::unique_ptr<InputFile> OpenRead(const std::string& path, std::string& error) = 0;
   // Opens for appending: a missing file is created, an existing one keeps its content.
   virtual std::unique_ptr<OutputFile> OpenAppend(const std::string& path, std::string& error) = 0;
+  // The size of the file at `path` if it exists, -1 otherwise or when unknown: asked before
+  // a file is opened, where what it holds changes what the job counts.
+  virtual std::int64_t ExistingSize(const std::string& /*path*/) { return -1; }
   // The process's standard input as a source (a pipe, a redirected file or the console),
   // read like any other; it stays open for the process when the source is closed.
   virtual std::unique_ptr<InputFile> OpenStandardInput(std::string& error) {

@@ -209,6 +209,14 @@ TEST_F(CommandLineTest, ModesByExample) {
   EXPECT_EQ(Run({"-b", "1KB", "big.txt", "c"}), kExitSuccess);
   EXPECT_EQ(files.files["c" + sep + "4.txt"], "z\r\n");
 
+  // SIZE counts what the job writes: an existing non-empty file gets no header, so its
+  // bytes do not count.
+  files.files["b2" + sep + "1.txt"] = "old\r\n";
+  files.files["h.txt"] = "h\na\nb\nc\n";
+  EXPECT_EQ(Run({"-b", "6", "--header", "--keep", "h.txt", "b2"}), kExitSuccess);
+  EXPECT_EQ(files.files["b2" + sep + "1.txt"], "old\r\na\nb\nc\n");
+  EXPECT_EQ(files.files.count("b2" + sep + "2.txt"), 0u);
+
   // Parts: always K files, one with no line start only its header; kept bytes add up.
   files.files["p.txt"] = "h\n" + std::string(20, 'a') + "\nb\n";
   EXPECT_EQ(Run({"-n", "4", "--header", "--keep", "p.txt", "p"}), kExitSuccess);

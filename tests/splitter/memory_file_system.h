@@ -55,6 +55,11 @@ class MemoryFileSystem : public FileSystem {
                                    pipes.count(real) > 0);
   }
 
+  std::int64_t ExistingSize(const std::string& path) override {
+    const auto found = files.find(Resolve(path));
+    return found != files.end() ? static_cast<std::int64_t>(found->second.size()) : -1;
+  }
+
   std::unique_ptr<InputFile> OpenStandardInput(std::string& error) override {
     if (!standard_input) return FileSystem::OpenStandardInput(error);
     files[kStandardInput] = *standard_input;
