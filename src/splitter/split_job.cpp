@@ -150,7 +150,17 @@ class SplitRun final : public SplitJobControl {
 
   SplitOutcome Run();
   void StopAndCloseFiles() override;
-  ~SplitRun() override { files_.SetStopFlag(nullptr); }
+  // An exception that ends the job before its end (out of memory, a file layer that
+  // throws) still leaves every file at a line boundary and closed.
+  ~SplitRun() override {
+    if (!ended_) {
+      try {
+        output_.Abandon();
+      } catch (...) {
+      }
+    }
+    files_.SetStopFlag(nullptr);
+  }
 
  private:
   SplitRun(SplitHost& host, FileSystem& files, const SplitOptions& options,
@@ -244,6 +254,7 @@ class SplitRun final : public SplitJobControl {
   // the files have been closed (the job then only returns).
   PumpPoint pump_point_;
   bool closed_by_host_ = false;
+  bool ended_ = false;  // End or Fail has run
 
   // Last, so it is destroyed first: a task still queued finishes while the file and
   // buffer it uses exist.
@@ -870,6 +881,7 @@ SplitOutcome SplitRun::FailOutput() {
 // Ends the job with an error: keeps the complete lines written so far, closes every file
 // and tells the host.
 SplitOutcome SplitRun::Fail(SplitErrorKind kind, std::string path, std::string reason) {
+  ended_ = true;
   output_.Abandon();
   source_.reset();
   // The lines now in the files, which the host shows.
@@ -884,6 +896,7 @@ SplitOutcome SplitRun::Fail(SplitErrorKind kind, std::string path, std::string r
 
 // Tells the host how the job ended (the files are closed).
 SplitOutcome SplitRun::End(SplitOutcome outcome) {
+  ended_ = true;
   progress_.lines_written = output_.lines_kept();
   ReportClosedFiles();
   host_.SetJobControl(nullptr);

@@ -31,6 +31,7 @@ class MemoryFileSystem : public FileSystem {
   std::set<std::string> refuse_cut_back;       // cutting these output files back fails
   std::size_t open_fails_after = kNever;       // output files opened before opening fails
   std::uint64_t read_fails_after = kNever;     // source bytes delivered before a failure
+  bool read_throws = false;                    // that failure is an exception
   std::uint64_t read_interrupted_at = kNever;  // source offset where a read is interrupted
   // Output bytes accepted before a failure; the Write that crosses it takes the bytes up
   // to it (a short write), later ones none.
@@ -100,6 +101,7 @@ class MemoryFileSystem : public FileSystem {
     // when given, is set): that read is interrupted, later ones go on.
     std::int64_t Read(char* buffer, std::size_t capacity, std::string& error) override {
       if (position_ >= owner_.read_fails_after) {
+        if (owner_.read_throws) throw std::bad_alloc();
         error = "Input/output error";
         return -1;
       }

@@ -357,7 +357,7 @@ TEST_P(SplitJobTest, FailedWriteStopsAtOnceAndKeepsWhatWasWritten) {
 // exactly the first lines of a complete run, as many as the job reports; only a failed
 // cut-back may leave a last line incomplete, and then the job says so.
 TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
-  enum Kind { kOpen, kRead, kWrite, kWriteNoCutBack, kInterrupt };
+  enum Kind { kOpen, kRead, kReadThrows, kWrite, kWriteNoCutBack, kInterrupt };
   const UnitModel kLe{2, false, std::string("\xFF\xFE", 2)};
   std::string ansi, wide = kLe.mark;
   for (int i = 0; i < 60; ++i) {
@@ -371,7 +371,7 @@ TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
     UnitModel model;
   };
   for (const Source& source : {Source{ansi, UnitModel{}}, Source{wide, kLe}}) {
-    for (const Kind kind : {kOpen, kRead, kWrite, kWriteNoCutBack, kInterrupt}) {
+    for (const Kind kind : {kOpen, kRead, kReadThrows, kWrite, kWriteNoCutBack, kInterrupt}) {
       for (std::uint64_t at = 0; at < source.bytes.size(); at += kind == kOpen ? 1 : 11) {
         if (kind == kOpen && at > 12) break;
         for (const int n : {1, 7, 1000}) {
@@ -387,7 +387,9 @@ TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
               files.open_fails_after = at;
               break;
             case kRead:
+            case kReadThrows:
               files.read_fails_after = at;
+              files.read_throws = kind == kReadThrows;
               break;
             case kWrite:
               files.write_fails_after = at;
@@ -408,13 +410,19 @@ TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
           options.background_writes = background;
           options.inline_write_bytes = at % 3 == 0 ? 16 : 0;
           options.progress = &progress;
-          const SplitOutcome outcome = RunSplit(host, files, options);
+          SplitOutcome outcome = SplitOutcome::kFailed;
+          try {
+            outcome = RunSplit(host, files, options);
+          } catch (const std::bad_alloc&) {
+            EXPECT_EQ(kind, kReadThrows);
+          }
           const std::string where = "kind " + std::to_string(kind) + " at " + std::to_string(at) +
                                     " n " + std::to_string(n) + " unit " +
                                     std::to_string(source.model.unit);
           if (outcome == SplitOutcome::kFinished) continue;  // the failure came too late
           EXPECT_EQ(outcome, kind == kInterrupt ? SplitOutcome::kStopped : SplitOutcome::kFailed)
               << where;
+          const bool counted = kind != kReadThrows;  // a job ended by an exception reports nothing
           // The complete run's lines, then the files as whole lines of it.
           const std::vector<std::string> all =
               ModelFiles(source.bytes, source.model, ModelSplit{.n = n});
@@ -436,7 +444,7 @@ TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
               if (body.compare(k, line_end.size(), line_end) == 0) ++lines;
             }
           }
-          if (!may_be_cut) {
+          if (!may_be_cut && counted) {
             EXPECT_EQ(progress.lines_written, lines) << where;
           }
           // A write that failed part way keeps every whole line the files took: the
