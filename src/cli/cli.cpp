@@ -380,12 +380,7 @@ class ArgumentReader {
     } else if (name == "-quiet") {
       request.quiet = true;
     } else if (name == "-lines") {
-      const auto count = ParseCount(value, 1);
-      if (!count) {
-        return Fault(problem, "invalid number of lines '" + value +
-                                  "' (a whole number from 1 to 2147483647)");
-      }
-      request.lines = *count;
+      if (!TakeCount(value, 1, "number of lines", request.lines, problem)) return false;
       lines_given_ = true;
     } else if (name == "-bytes") {
       const auto size = ParseSize(value);
@@ -398,33 +393,20 @@ class ArgumentReader {
       options.max_file_bytes = *size;
       bytes_given_ = true;
     } else if (name == "-parts") {
-      const auto parts = ParseCount(value, 1);
-      if (!parts) {
-        return Fault(problem, "invalid number of parts '" + value +
-                                  "' (a whole number from 1 to 2147483647)");
-      }
+      if (!TakeCount(value, 1, "number of parts", options.parts, problem)) return false;
       options.cut_by = CutBy::kParts;
-      options.parts = *parts;
       parts_given_ = true;
     } else if (name == "header") {
-      const auto lines = ParseCount(value, 0);
-      if (!lines) {
-        return Fault(problem,
-                     "invalid header '" + value + "' (a number of lines from 0 to 2147483647)");
-      }
-      options.header_lines = *lines;
+      std::int32_t lines = 0;
+      if (!TakeCount(value, 0, "header (lines)", lines, problem)) return false;
+      options.header_lines = lines;
     } else if (name == "-name") {
       std::string why;
       auto names = FileNamer::Parse(value, &why);
       if (!names) return Fault(problem, "invalid name pattern '" + value + "': " + why);
       options.names = std::move(*names);
     } else if (name == "-start") {
-      const auto start = ParseCount(value, 0);
-      if (!start) {
-        return Fault(problem,
-                     "invalid first number '" + value + "' (a whole number from 0 to 2147483647)");
-      }
-      options.first_number = *start;
+      if (!TakeCount(value, 0, "first number", options.first_number, problem)) return false;
     } else if (name == "-line-ends") {
       const auto rule = ParseName(value, kLineEndRules);
       if (!rule) return Fault(problem, "unknown line ends '" + value + "' (auto, cr or any)");
@@ -437,6 +419,18 @@ class ArgumentReader {
       }
       options.encoding = *encoding;
     }
+    return true;
+  }
+
+  // Reads a whole number from `least` to 2147483647 into `count`; false with the problem.
+  static bool TakeCount(const std::string& value, std::int32_t least, const std::string& what,
+                        std::int32_t& count, std::string& problem) {
+    const auto parsed = ParseCount(value, least);
+    if (!parsed) {
+      return Fault(problem, "invalid " + what + " '" + value + "' (a whole number from " +
+                                std::to_string(least) + " to 2147483647)");
+    }
+    count = *parsed;
     return true;
   }
 

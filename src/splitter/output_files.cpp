@@ -192,23 +192,19 @@ void OutputFiles::HandOver(std::size_t count, bool close) {
             abandoned_};
   if (complete) lines_handed_ = lines_now;
   opened_ = !close;
-  Slot& next = slots_[(current_ + 1) % slots_.size()];
   // Small pieces are written at once while the helper is idle (in order all the same): for
-  // them the hand-over and the wake-ups would cost more than the overlap saves.
+  // them the hand-over and the wake-ups would cost more than the overlap saves. The buffer
+  // is then free again at once.
+  char* previous = active_;
   if (worker_ == nullptr || (count <= inline_bytes_ && worker_->Idle())) {
     RunGuarded(task);
-    const std::size_t rest = size_ - count;
-    if (rest > 0) std::memmove(active_, active_ + count, rest);
-    size_ = rest;
-    committed_ = 0;
-    return;
+  } else {
+    slots_[current_].ticket = last_ticket_ =
+        worker_->Post([this, task = std::move(task)] { RunGuarded(task); });
+    current_ = (current_ + 1) % slots_.size();
+    worker_->WaitFor(slots_[current_].ticket);  // the next buffer's earlier task
+    active_ = slots_[current_].bytes.get();
   }
-  slots_[current_].ticket = last_ticket_ =
-      worker_->Post([this, task = std::move(task)] { RunGuarded(task); });
-  worker_->WaitFor(next.ticket);
-  char* previous = active_;
-  current_ = (current_ + 1) % slots_.size();
-  active_ = slots_[current_].bytes.get();
   const std::size_t rest = size_ - count;
   if (rest > 0) std::memmove(active_, previous + count, rest);
   size_ = rest;
@@ -278,8 +274,7 @@ void OutputFiles::Run(const Task& task) {
 std::size_t OutputFiles::KeptAfterFailedWrite(const Task& task, std::int64_t& lines) const {
   const std::int64_t now = open_file_->CurrentSize();
   if (now <= file_size_) return 0;
-  const std::size_t unit =
-      encoding_ == TextEncoding::kUtf16Le || encoding_ == TextEncoding::kUtf16Be ? 2 : 1;
+  const std::size_t unit = IsUtf16(encoding_) ? 2 : 1;
   const bool big_endian = encoding_ == TextEncoding::kUtf16Be;
   const std::size_t written =
       std::min(task.count, static_cast<std::size_t>(now - file_size_)) / unit * unit;
@@ -343,11 +338,10 @@ bool OutputFiles::Open(const std::string& path, std::string& reason) {
   // A file known to be empty (one just created, most often) has no start to read.
   std::int64_t count = file_size_ == 0 ? 0 : open_file_->ReadHead(head, sizeof(head), reason);
   // A file that may be written but not read is judged by its size: an empty one gets the
-  // mark, a non-empty one is appended to.
+  // mark like any empty file, a non-empty one is appended to.
   ExistingFileAction action = ExistingFileAction::kAppend;
   if (count == OutputFile::kHeadUnreadable) {
-    count = 0;
-    if (file_size_ == 0) action = ExistingFileAction::kWriteMark;
+    count = 0;  // not empty (an empty file is not read): appended to
   } else if (count < 0) {
     return CloseAndFail(SplitErrorKind::kOutputWrite, path, std::move(reason));
   } else {

@@ -204,6 +204,12 @@ class SplitRun final : public SplitJobControl {
   const char* FastEnd() const;
   std::size_t FastOutputLimit() const;
   SplitOutcome EndOfSource(bool at_end);
+  void CountLine() {
+    ++lines_in_file_;
+    ++progress_.lines_written;
+  }
+  // The outcome after a step that ended the job: the output's failure, if it was one.
+  SplitOutcome Ended() { return output_.failed() ? FailOutput() : SplitOutcome::kFailed; }
   SplitOutcome Stopped();
   SplitOutcome SourceReadFailed();
   SplitOutcome FailOutput();
@@ -401,7 +407,7 @@ SplitOutcome SplitRun::LineLoop() {
     if (at_end || stop) return EndOfSource(at_end);
     if (cutter_.by() == CutBy::kParts && !header_phase_ &&
         !BeginPartsBefore(block_offset_ + static_cast<std::uint64_t>(pos_ - block_))) {
-      return output_.failed() ? FailOutput() : SplitOutcome::kFailed;
+      return Ended();
     }
     switch (CopyLine<S>()) {
       case LineResult::kBlank:
@@ -415,8 +421,7 @@ SplitOutcome SplitRun::LineLoop() {
           }
           break;
         }
-        ++lines_in_file_;
-        ++progress_.lines_written;
+        CountLine();
         if (FileIsComplete()) {
           if (!FinishFile()) return FailOutput();
           if (!BeginNextOutput()) return SplitOutcome::kFailed;
@@ -430,7 +435,7 @@ SplitOutcome SplitRun::LineLoop() {
       case LineResult::kCountOverflow:
         return Fail(SplitErrorKind::kCountOverflow, output_path_, {});
       case LineResult::kEnded:
-        return output_.failed() ? FailOutput() : SplitOutcome::kFailed;
+        return Ended();
     }
     if (fixed_stop_ == nullptr) host_.PumpMessages();
   }
@@ -454,7 +459,7 @@ SplitOutcome SplitRun::EndOfSource(bool at_end) {
   }
   if (at_end && cutter_.by() == CutBy::kParts && files_begun_ > 0 &&
       !BeginPartsBefore(std::numeric_limits<std::uint64_t>::max())) {
-    return output_.failed() ? FailOutput() : SplitOutcome::kFailed;
+    return Ended();
   }
   if (files_begun_ > 0 && !FinishFile()) return FailOutput();
   if (!output_.Settle()) return FailOutput();
@@ -746,10 +751,7 @@ LineResult SplitRun::CopyLine() {
           if (!Refill()) {
             // The line is whole at its CR: it stays, and counts, whatever ends the job.
             output_.EndLine();
-            if (!header_phase_) {
-              ++lines_in_file_;
-              ++progress_.lines_written;
-            }
+            if (!header_phase_) CountLine();
             return LineResult::kReadFailed;
           }
           if (pos_ != end_ && S::IsLf(pos_)) {

@@ -8,10 +8,6 @@ constexpr std::string_view kUtf16LeMark("\xFF\xFE", 2);
 constexpr std::string_view kUtf16BeMark("\xFE\xFF", 2);
 constexpr std::string_view kUtf8Mark("\xEF\xBB\xBF", 3);
 
-bool IsUtf16(TextEncoding encoding) {
-  return encoding == TextEncoding::kUtf16Le || encoding == TextEncoding::kUtf16Be;
-}
-
 // The length of `encoding`'s mark when `first` starts with it, otherwise 0.
 std::size_t MarkLengthIn(std::string_view first, TextEncoding encoding) {
   const std::string_view mark = MarkOf(encoding);

@@ -12,6 +12,11 @@ namespace tarnwick {
 // The encoding of one job, as the line scanner needs it.
 enum class TextEncoding { kAnsi, kUtf8, kUtf16Le, kUtf16Be };
 
+// Whether the encoding has 16-bit code units.
+inline bool IsUtf16(TextEncoding encoding) {
+  return encoding == TextEncoding::kUtf16Le || encoding == TextEncoding::kUtf16Be;
+}
+
 // Longest mark (UTF-8's three bytes): the job looks at this many first bytes.
 inline constexpr std::size_t kLongestMark = 3;
 
