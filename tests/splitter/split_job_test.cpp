@@ -151,32 +151,39 @@ TEST_P(SplitJobTest, MatchesReferenceModelOnRandomSources) {
 // Every combination of tiny read and write buffers and every way to split (line-end rules,
 // trimmed or kept, header, by lines, bytes or parts) over sources with CR LF pairs, lone LFs,
 // spaces, blank lines and multibyte text at every offset; the first line end a CR or an LF.
+// The same sources as UTF-16 in both byte orders, so that units are cut at every offset too.
 TEST(SplitJobBuffers, TinyBuffersMatchReferenceModel) {
-  const std::string sources[] = {
+  const std::string texts[] = {
       "alpha\r\n  beta  \r\n\r\n   \r\ngamma\r\r\n\tdelta\t\r \xD6\xD0\xCE\xC4 \r\n"
       "lf\ninside\r\n epsilon\r\n\r\nzeta  \r\n  eta\r\ntheta\r",
       "one\n two \r\n\n\r\rthree\r\n\n  \nfour\rfive\n\r\n six\n\n"};
-  for (const std::string& source : sources) {
-    for (ModelSplit split : SplitTable()) {
-      for (std::size_t read = 1; read <= 16; ++read) {
-        for (std::size_t write : {std::size_t{1}, std::size_t{3}, read + 4}) {
-          for (int n = split.n; n <= (split.n == 1 ? 5 : split.n); ++n) {
-            split.n = n;
-            MemoryFileSystem files;
-            files.files["in.txt"] = source;
-            ScriptedHost host;
-            host.lines_per_file = std::max(n, 1);
-            SplitOptions options;
-            options.read_buffer_size = read;
-            options.write_buffer_size = write;
-            options.background_writes = (read + write) % 2 == 0;
-            if (read % 4 != 0) options.inline_write_bytes = 0;  // the helper takes every piece
-            ASSERT_EQ(RunSplit(host, files, WithModelSplit(options, split)),
-                      SplitOutcome::kFinished);
-            ASSERT_EQ(OutputFiles(files), ModelFiles(source, UnitModel{}, split))
-                << "read " << read << " write " << write << " n " << n << " rule "
-                << static_cast<int>(split.rule) << " keep " << split.keep << " cut "
-                << static_cast<int>(split.cut) << " source " << source.size();
+  const UnitModel models[] = {
+      {}, {2, false, std::string("\xFF\xFE", 2)}, {2, true, std::string("\xFE\xFF", 2)}};
+  for (const std::string& text : texts) {
+    for (const UnitModel& model : models) {
+      std::string source = model.mark;
+      for (const char c : text) source += model.Unit(c);
+      for (ModelSplit split : SplitTable()) {
+        for (std::size_t read = 1; read <= 16; ++read) {
+          for (std::size_t write : {std::size_t{1}, std::size_t{3}, read + 4}) {
+            for (int n = split.n; n <= (split.n == 1 ? 5 : split.n); ++n) {
+              split.n = n;
+              MemoryFileSystem files;
+              files.files["in.txt"] = source;
+              ScriptedHost host;
+              host.lines_per_file = std::max(n, 1);
+              SplitOptions options;
+              options.read_buffer_size = read;
+              options.write_buffer_size = write;
+              options.background_writes = (read + write) % 2 == 0;
+              if (read % 4 != 0) options.inline_write_bytes = 0;  // the helper takes every piece
+              ASSERT_EQ(RunSplit(host, files, WithModelSplit(options, split)),
+                        SplitOutcome::kFinished);
+              ASSERT_EQ(OutputFiles(files), ModelFiles(source, model, split))
+                  << "read " << read << " write " << write << " n " << n << " rule "
+                  << static_cast<int>(split.rule) << " keep " << split.keep << " cut "
+                  << static_cast<int>(split.cut) << " source " << source.size();
+            }
           }
         }
       }

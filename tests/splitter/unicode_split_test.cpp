@@ -98,17 +98,6 @@ TEST(UnicodeSplit, EveryTinyBufferSizeMatchesTheModel) {
               << "unit " << model.unit << " read " << read << " write " << write << " n " << n;
         }
       }
-      // The other ways to split, over fewer write buffers.
-      for (const testing::ModelSplit& split : testing::SplitTable()) {
-        for (const std::size_t write : {std::size_t{1}, std::size_t{5}, read + 3}) {
-          Job run;
-          Split(run, source, split.n == 0 ? 1 : split.n, read, write, write % 2 == 0,
-                SourceEncoding::kAuto, &split);
-          ASSERT_EQ(OutputFiles(run.files), testing::ModelFiles(source, model, split))
-              << "unit " << model.unit << " read " << read << " write " << write << " cut "
-              << static_cast<int>(split.cut) << " rule " << static_cast<int>(split.rule);
-        }
-      }
     }
   }
 }
