@@ -137,7 +137,9 @@ bool OutputFiles::Settle() {
 void OutputFiles::Abandon() {
   if (abandoned_) return;
   abandoned_ = true;  // the last task cuts an incomplete line back
-  if (!capturing_header_ && !failed() && (committed_ > 0 || opened_)) {
+  // A file begun is still made when empty files are, as at any other stop.
+  if (!capturing_header_ && !failed() &&
+      (committed_ > 0 || opened_ || (begun_ && make_empty_files_))) {
     HandOver(committed_, /*close=*/true);
   }
   Settle();
@@ -192,6 +194,7 @@ void OutputFiles::HandOver(std::size_t count, bool close) {
             abandoned_};
   if (complete) lines_handed_ = lines_now;
   opened_ = !close;
+  begun_ = !close;
   // Small pieces are written at once while the helper is idle (in order all the same): for
   // them the hand-over and the wake-ups would cost more than the overlap saves. The buffer
   // is then free again at once.

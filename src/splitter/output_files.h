@@ -97,6 +97,7 @@ class OutputFiles {
   void Begin(std::string path) {
     path_ = std::move(path);
     opened_ = false;
+    begun_ = true;
   }
 
   // Adds bytes to the output.
@@ -218,6 +219,7 @@ class OutputFiles {
   std::uint64_t handed_in_file_ = 0;  // bytes of the current file handed over
   std::string path_;                  // the current file
   bool opened_ = false;               // a task that opens the current file has been handed over
+  bool begun_ = false;                // the current file is named and not yet closed
   bool abandoned_ = false;            // Abandon has run: nothing more is handed over
   std::uint64_t last_ticket_ = 0;
 
