@@ -306,10 +306,15 @@ class TestPipe {
 #endif
 };
 
-// Sets `stop` after `delay` and wakes the reads until `done` says the reader has seen it.
+// Once `ready`, sets `stop` a little later (the reader waits by then) and wakes the reads
+// until `done` says the reader has seen it.
 std::thread RequestStop(FileSystem& files, std::atomic<bool>& stop,
-                        const std::function<bool()>& done, const std::function<void()>& late) {
-  return std::thread([&files, &stop, done, late] {
+                        const std::function<bool()>& done, const std::function<void()>& late,
+                        const std::function<bool()>& ready = [] { return true; }) {
+  return std::thread([&files, &stop, done, late, ready] {
+    for (int i = 0; i < 3000 && !ready(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     stop = true;
     for (int i = 0; i < 100 && !done(); ++i) {  // again until the read has ended
@@ -349,14 +354,16 @@ TEST_F(SystemFilesTest, AStopInsideALongLineFromAPipeCutsItBack) {
   std::atomic<bool> stop{false};
   host_.fixed_settings_stop = &stop;
   // A named pipe takes bytes only once the job has opened it.
+  std::atomic<bool> sent{false};
   std::thread sender([&] {
-    for (int i = 0; i < 200 && !pipe.Send("a\r\nb\r\n" + std::string(300, 'x')); ++i) {
+    for (int i = 0; i < 3000 && !pipe.Send("a\r\nb\r\n" + std::string(300, 'x')); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    sent = true;
   });
   std::thread requester = RequestStop(
       SystemFileSystem(), stop, [&] { return host_.events.size() >= 2; },
-      [&] { pipe.Send("\r\n"); });
+      [&] { pipe.Send("\r\n"); }, [&] { return sent.load(); });
   SplitOptions options;
   options.write_buffer_size = 64;
   EXPECT_EQ(Split(FromUtf8(pipe.name), root_ / "out", 100, options), SplitOutcome::kStopped);
