@@ -177,7 +177,14 @@ class Win32InputFile final : public InputFile {
   Win32InputFile(HANDLE handle, ReadWaker& waker)
       : handle_(handle), identity_(IdentityOf(handle)), type_(GetFileType(handle)), waker_(waker) {
     LARGE_INTEGER size{};
-    if (type_ == FILE_TYPE_DISK && GetFileSizeEx(handle, &size)) size_ = size.QuadPart;
+    if (type_ == FILE_TYPE_DISK && GetFileSizeEx(handle, &size)) {
+      // What is left to read: a redirected standard input may have been read in part.
+      LARGE_INTEGER at{};
+      if (SetFilePointerEx(handle, LARGE_INTEGER{}, &at, FILE_CURRENT) && at.QuadPart > 0) {
+        size.QuadPart = at.QuadPart < size.QuadPart ? size.QuadPart - at.QuadPart : 0;
+      }
+      size_ = size.QuadPart;
+    }
   }
   ~Win32InputFile() override {
     CloseHandle(handle_);

@@ -282,6 +282,9 @@ class PosixFileSystem final : public FileSystem {
       if (fd >= 0) ::close(fd);
       return nullptr;
     }
+    // A redirected file may have been read in part already: its size is what is left.
+    const off_t at = S_ISREG(info.st_mode) ? ::lseek(fd, 0, SEEK_CUR) : 0;
+    if (at > 0) info.st_size = at < info.st_size ? info.st_size - at : 0;
     return std::make_unique<PosixInputFile>(fd, info, "/dev/stdin", waker_);
   }
 

@@ -347,6 +347,39 @@ TEST_F(SystemFilesTest, StopRequestEndsAReadWaitingForData) {
   files.SetStopFlag(nullptr);
 }
 
+// Standard input redirected from a file that was read in part already: its size is what
+// is left to read, and reading goes on from there.
+TEST_F(SystemFilesTest, StandardInputReadInPartHasTheSizeLeft) {
+  WriteFile(root_ / "source", "skip\r\nrest\r\n");
+  std::string error;
+#ifdef _WIN32
+  const HANDLE redirected =
+      CreateFileW((root_ / "source").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(redirected, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(SetFilePointerEx(redirected, LARGE_INTEGER{{6, 0}}, nullptr, FILE_BEGIN));
+  const HANDLE saved = GetStdHandle(STD_INPUT_HANDLE);
+  SetStdHandle(STD_INPUT_HANDLE, redirected);
+  auto input = SystemFileSystem().OpenStandardInput(error);
+  SetStdHandle(STD_INPUT_HANDLE, saved);
+  CloseHandle(redirected);
+#else
+  const int redirected = open((root_ / "source").c_str(), O_RDONLY);
+  ASSERT_EQ(lseek(redirected, 6, SEEK_SET), 6);
+  const int saved = dup(STDIN_FILENO);
+  dup2(redirected, STDIN_FILENO);
+  auto input = SystemFileSystem().OpenStandardInput(error);
+  dup2(saved, STDIN_FILENO);
+  close(saved);
+  close(redirected);
+#endif
+  ASSERT_TRUE(input) << error;
+  EXPECT_EQ(input->Size(), 6);
+  char bytes[16];
+  EXPECT_EQ(input->Read(bytes, sizeof(bytes), error), 6);
+  EXPECT_EQ(std::string(bytes, 6), "rest\r\n");
+}
+
 // The job on a pipe: a stop while it waits inside a line longer than its write buffer ends
 // it as stopped at once, and the part of that line already written is cut back.
 TEST_F(SystemFilesTest, AStopInsideALongLineFromAPipeCutsItBack) {
