@@ -182,6 +182,7 @@ class Win32InputFile final : public InputFile {
       LARGE_INTEGER at{};
       if (SetFilePointerEx(handle, LARGE_INTEGER{}, &at, FILE_CURRENT) && at.QuadPart > 0) {
         size.QuadPart = at.QuadPart < size.QuadPart ? size.QuadPart - at.QuadPart : 0;
+        start_ = at.QuadPart;
       }
       size_ = size.QuadPart;
     }
@@ -219,6 +220,22 @@ class Win32InputFile final : public InputFile {
   FileIdentity Identity() const override { return identity_; }
   std::string ComparablePath() const override { return ComparablePathOf(handle_); }
   std::int64_t Size() const override { return size_; }
+  // A read at an offset moves a synchronous handle's file pointer: it is put back.
+  std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t capacity) override {
+    LARGE_INTEGER here{};
+    if (size_ < 0 || !SetFilePointerEx(handle_, LARGE_INTEGER{}, &here, FILE_CURRENT)) return -1;
+    const std::uint64_t at = static_cast<std::uint64_t>(start_) + offset;
+    OVERLAPPED where{};
+    where.Offset = static_cast<DWORD>(at);
+    where.OffsetHigh = static_cast<DWORD>(at >> 32);
+    DWORD read = 0;
+    const DWORD count = capacity < kMaxTransfer ? static_cast<DWORD>(capacity) : kMaxTransfer;
+    const BOOL done = ReadFile(handle_, buffer, count, &read, &where);
+    const DWORD code = done ? ERROR_SUCCESS : GetLastError();
+    if (!SetFilePointerEx(handle_, here, nullptr, FILE_BEGIN)) return -1;
+    if (!done) return code == ERROR_HANDLE_EOF ? 0 : -1;
+    return read;
+  }
 
  private:
   // A handle of the calling thread that CancelSynchronousIo accepts (made again should
@@ -248,6 +265,7 @@ class Win32InputFile final : public InputFile {
   DWORD type_;
   ReadWaker& waker_;
   std::int64_t size_ = -1;
+  std::int64_t start_ = 0;  // where reading began (standard input may have been read in part)
   HANDLE thread_ = nullptr;
   DWORD thread_id_ = 0;
 };

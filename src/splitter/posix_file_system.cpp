@@ -112,10 +112,13 @@ class ReadWaker {
 
 class PosixInputFile final : public InputFile {
  public:
-  PosixInputFile(int fd, const struct stat& info, std::string path, ReadWaker& waker)
+  // `start`: where reading begins (standard input may have been read in part).
+  PosixInputFile(int fd, const struct stat& info, std::string path, ReadWaker& waker,
+                 off_t start = 0)
       : fd_(fd),
         identity_(IdentityOf(info)),
         size_(S_ISREG(info.st_mode) ? info.st_size : -1),
+        start_(start),
         path_(std::move(path)),
         waker_(waker),
         may_wait_(!S_ISREG(info.st_mode) && !S_ISBLK(info.st_mode)) {}
@@ -138,11 +141,20 @@ class PosixInputFile final : public InputFile {
   FileIdentity Identity() const override { return identity_; }
   std::string ComparablePath() const override { return ComparablePathOf(fd_, path_); }
   std::int64_t Size() const override { return size_; }
+  std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t capacity) override {
+    if (size_ < 0) return -1;
+    const std::size_t count = capacity < kMaxTransfer ? capacity : kMaxTransfer;
+    for (;;) {
+      const ssize_t n = ::pread(fd_, buffer, count, start_ + static_cast<off_t>(offset));
+      if (n >= 0 || errno != EINTR) return n;
+    }
+  }
 
  private:
   int fd_;
   FileIdentity identity_;
   std::int64_t size_;
+  off_t start_;
   std::string path_;
   ReadWaker& waker_;
   bool may_wait_;
@@ -285,7 +297,7 @@ class PosixFileSystem final : public FileSystem {
     // A redirected file may have been read in part already: its size is what is left.
     const off_t at = S_ISREG(info.st_mode) ? ::lseek(fd, 0, SEEK_CUR) : 0;
     if (at > 0) info.st_size = at < info.st_size ? info.st_size - at : 0;
-    return std::make_unique<PosixInputFile>(fd, info, "/dev/stdin", waker_);
+    return std::make_unique<PosixInputFile>(fd, info, "/dev/stdin", waker_, at > 0 ? at : 0);
   }
 
   std::unique_ptr<OutputFile> OpenAppend(const std::string& path, std::string& error) override {

@@ -40,6 +40,7 @@ struct ByteUnits {
   static constexpr std::string_view kLineEnd{"\r\n", 2};
   static constexpr std::string_view kSpace{" ", 1};
   static bool IsSpace(const char* unit) { return *unit == ' '; }
+  static bool IsCr(const char* unit) { return *unit == '\r'; }
   static bool IsLf(const char* unit) { return *unit == '\n'; }
   static std::size_t ListCrs(const char* bytes, std::size_t count, std::uint32_t* out) {
     return tarnwick::ListCrs(bytes, count, out);
@@ -57,6 +58,7 @@ struct Utf16Units {
   static constexpr std::string_view kSpace =
       kBigEndian ? std::string_view("\0 ", 2) : std::string_view(" \0", 2);
   static bool IsSpace(const char* unit) { return Is(unit, ' '); }
+  static bool IsCr(const char* unit) { return Is(unit, '\r'); }
   static bool IsLf(const char* unit) { return Is(unit, '\n'); }
   static std::size_t ListCrs(const char* bytes, std::size_t count, std::uint32_t* out) {
     return kBigEndian ? ListCrUnitsBe(bytes, count, out) : ListCrUnitsLe(bytes, count, out);
@@ -101,6 +103,18 @@ struct Scan : UnitsType {
   }
 };
 
+// What follows the bytes of a line about to be appended, for a size limit to judge the
+// whole line by: a count of bytes known already, the source from an offset to the line's
+// end, or at an offset the LF unit that may follow a CR the line ended with.
+struct RestOfLine {
+  enum Kind { kKnown, kFromSource, kLfAt };
+  Kind kind;
+  std::uint64_t value;  // bytes (kKnown) or an offset in the source
+};
+
+// Bytes of the source read at a time to measure a line longer than the output buffer.
+constexpr std::size_t kLookAheadBytes = 64 * 1024;
+
 // How the copying of one line ended.
 enum class LineResult {
   kBlank,
@@ -130,11 +144,10 @@ struct PumpPoint {
 // The output buffer: with a size limit large enough, up to a bound, for a file of that
 // size, so that a line that does not fit is still whole in it and can start the next file.
 std::size_t WriteBufferSize(const SplitOptions& options) {
-  constexpr std::uint64_t kLargestForLimit = std::uint64_t{2} << 20;
   std::size_t size = std::max<std::size_t>(options.write_buffer_size, 1);
   if (options.cut_by == CutBy::kBytes) {
-    size = std::max(
-        size, static_cast<std::size_t>(std::min(options.max_file_bytes + 4, kLargestForLimit)));
+    size = std::max(size, static_cast<std::size_t>(std::min<std::uint64_t>(
+                              options.max_file_bytes + 4, options.largest_limit_buffer)));
   }
   return size;
 }
@@ -200,7 +213,14 @@ class SplitRun final : public SplitJobControl {
   bool FinishFile();
   void ReportClosedFiles();
   bool BeginPartsBefore(std::uint64_t offset);
-  bool MakeRoom(std::uint64_t more);
+  template <class S>
+  bool MakeRoom(std::uint64_t more, RestOfLine rest);
+  template <class S>
+  bool RestOfLineFits(RestOfLine rest, std::uint64_t room);
+  // The offset in the source of a byte of the current block.
+  std::uint64_t SourceOffset(const char* byte) const {
+    return block_offset_ + static_cast<std::uint64_t>(byte - block_);
+  }
   const char* FastEnd() const;
   std::size_t FastOutputLimit() const;
   SplitOutcome EndOfSource(bool at_end);
@@ -249,6 +269,8 @@ class SplitRun final : public SplitJobControl {
   std::int32_t files_begun_ = 0;
   std::int32_t lines_in_file_ = 0;
   std::size_t counted_prologue_ = 0;  // bytes of the mark and header the current file gets
+  bool line_fits_ = false;  // with a size limit: the line being copied was measured to fit
+  std::unique_ptr<char[]> look_ahead_;  // where the source is read ahead to measure a line
   bool header_phase_ = false;         // the lines being read are the header
   std::int32_t header_left_ = 0;
 
@@ -468,18 +490,83 @@ SplitOutcome SplitRun::EndOfSource(bool at_end) {
 }
 
 // With a size limit, before `more` bytes of a line are appended: when they would take the
-// file past the limit, or the line could not be kept whole in the buffer, and the file
-// holds lines already, the file ends before the line, which starts the next file. False
-// when a failure ended the job.
-bool SplitRun::MakeRoom(std::uint64_t more) {
-  if (cutter_.by() != CutBy::kBytes || lines_in_file_ == 0 || header_phase_) return true;
-  if (cutter_.Fits(counted_prologue_ + output_.bytes_in_file() + more) &&
-      !output_.LineWouldSpill(more)) {
+// file past the limit, and the file holds lines already, the file ends before the line,
+// which starts the next file. A line too long to be held whole in the buffer until it ends
+// stays in this file, in pieces, only when all of it fits: the rest of it is measured in
+// the source. False when a failure ended the job.
+template <class S>
+bool SplitRun::MakeRoom(std::uint64_t more, RestOfLine rest) {
+  if (cutter_.by() != CutBy::kBytes || lines_in_file_ == 0 || header_phase_ || line_fits_) {
     return true;
+  }
+  const std::uint64_t used = counted_prologue_ + output_.bytes_in_file() + more;
+  if (cutter_.Fits(used)) {
+    if (!output_.LineWouldSpill(more)) return true;
+    if (RestOfLineFits<S>(rest, cutter_.Room(used))) {
+      line_fits_ = true;
+      return true;
+    }
   }
   if (!output_.FinishBeforeCurrentLine()) return false;
   ReportClosedFiles();
   return BeginNextOutput();
+}
+
+// Whether the rest of the line adds at most `room` bytes as the job writes it: trimmed of
+// trailing spaces and ended by CR LF, or kept with its own line end. The source is read
+// ahead at offsets, the job's reading left where it is; a source that cannot be read so
+// (a pipe) or fails counts as not fitting: the line then starts the next file.
+template <class S>
+bool SplitRun::RestOfLineFits(RestOfLine rest, std::uint64_t room) {
+  constexpr std::size_t kUnit = S::kSize;
+  if (rest.kind == RestOfLine::kKnown) return rest.value <= room;
+  if (!look_ahead_) look_ahead_ = std::make_unique<char[]>(kLookAheadBytes);
+  char* const buffer = look_ahead_.get();
+  std::uint64_t offset = rest.value;  // of the byte after those in the buffer
+  if (rest.kind == RestOfLine::kLfAt) {
+    std::size_t have = 0;
+    while (have < kUnit) {
+      const std::int64_t count = source_->ReadAt(offset + have, buffer + have, kUnit - have);
+      if (count < 0) return false;
+      if (count == 0) break;
+      have += static_cast<std::size_t>(count);
+    }
+    const bool lf = S::kKeep && have == kUnit && S::IsLf(buffer);
+    return (lf ? kUnit : 0) <= room;
+  }
+  std::uint64_t seen = 0;     // bytes scanned
+  std::uint64_t written = 0;  // of them, those that are written whatever follows
+  std::size_t have = 0;       // bytes in the buffer: at most part of a unit between reads
+  for (;;) {
+    const std::int64_t count = source_->ReadAt(offset, buffer + have, kLookAheadBytes - have);
+    if (count < 0) return false;
+    if (count == 0) {  // the end of the source; a final odd byte is the line's last character
+      if (have > 0) written = seen + have;
+      return written + (S::kKeep ? 0 : S::kLineEnd.size()) <= room;
+    }
+    offset += static_cast<std::uint64_t>(count);
+    have += static_cast<std::size_t>(count);
+    std::size_t at = 0;
+    for (; at + kUnit <= have; at += kUnit) {
+      const char* unit = buffer + at;
+      if (S::IsCr(unit) || (S::kAnyEnds && S::IsLf(unit))) {
+        if constexpr (S::kKeep) {
+          written = seen + kUnit;
+          if (written > room) return false;
+          if (!S::IsCr(unit)) return true;
+          return RestOfLineFits<S>({RestOfLine::kLfAt, offset - have + at + kUnit},
+                                   room - written);
+        } else {
+          return written + S::kLineEnd.size() <= room;
+        }
+      }
+      seen += kUnit;
+      if (S::kKeep || !S::IsSpace(unit)) written = seen;
+      if (written > room) return false;
+    }
+    have -= at;
+    std::memmove(buffer, buffer + at, have);
+  }
 }
 
 // Finishes parts and begins the next until the current part is the one a line starting
@@ -715,13 +802,14 @@ LineResult SplitRun::CopyLine() {
   constexpr std::size_t kUnit = S::kSize;
   bool started = S::kKeep;           // a non-space unit of this line has been seen
   std::uint64_t pending_spaces = 0;  // bytes of spaces held back
+  line_fits_ = false;
   if (S::kKeep && lines_in_file_ >= count_limit_ && !header_phase_) {
     return LineResult::kCountOverflow;
   }
   // Writes what the line holds after its leading spaces: the held-back spaces first. False
   // when the job ended while making room.
-  const auto write = [&](const char* bytes, std::size_t count) {
-    if (!MakeRoom(pending_spaces + count)) return false;
+  const auto write = [&](const char* bytes, std::size_t count, RestOfLine rest) {
+    if (!MakeRoom<S>(pending_spaces + count, rest)) return false;
     if (pending_spaces > 0) {
       using Units = typename S::Units;
       output_.AppendRepeated(std::string_view(kSpaceRun<Units>.data(), kSpaceRun<Units>.size()),
@@ -732,8 +820,8 @@ LineResult SplitRun::CopyLine() {
     return true;
   };
   // Appends bytes of a kept line as they are.
-  const auto keep = [&](const char* bytes, std::size_t count) {
-    if (!MakeRoom(count)) return false;
+  const auto keep = [&](const char* bytes, std::size_t count, RestOfLine rest) {
+    if (!MakeRoom<S>(count, rest)) return false;
     output_.Append(bytes, count);
     return true;
   };
@@ -744,7 +832,10 @@ LineResult SplitRun::CopyLine() {
     if constexpr (S::kKeep) {
       if (cr != nullptr) {
         const bool cr_at_end = TakeLineEnd<S>(cr);
-        if (!keep(p, static_cast<std::size_t>(pos_ - p))) return LineResult::kEnded;
+        const RestOfLine rest = cr_at_end && !source_ended_
+                                    ? RestOfLine{RestOfLine::kLfAt, SourceOffset(pos_)}
+                                    : RestOfLine{RestOfLine::kKnown, 0};
+        if (!keep(p, static_cast<std::size_t>(pos_ - p), rest)) return LineResult::kEnded;
         if (cr_at_end && !source_ended_) {
           // The LF of a CR LF may start the next read: it belongs to this line.
           if (output_.failed()) return LineResult::kWriteFailed;
@@ -755,14 +846,16 @@ LineResult SplitRun::CopyLine() {
             return LineResult::kReadFailed;
           }
           if (pos_ != end_ && S::IsLf(pos_)) {
-            if (!keep(pos_, kUnit)) return LineResult::kEnded;
+            if (!keep(pos_, kUnit, {RestOfLine::kKnown, 0})) return LineResult::kEnded;
             pos_ += kUnit;
             if constexpr (S::kAnyEnds) crs_.Take();
           }
         }
         break;
       }
-      if (!keep(p, static_cast<std::size_t>(end_ - p))) return LineResult::kEnded;
+      if (!keep(p, static_cast<std::size_t>(end_ - p), {RestOfLine::kFromSource, SourceOffset(end_)})) {
+        return LineResult::kEnded;
+      }
     } else {
       if (!started) {
         while (p < stop && S::IsSpace(p)) p += kUnit;
@@ -776,7 +869,10 @@ LineResult SplitRun::CopyLine() {
       if (p < stop) {
         const char* q = stop;
         while (q > p && S::IsSpace(q - kUnit)) q -= kUnit;
-        if (q > p && !write(p, static_cast<std::size_t>(q - p))) return LineResult::kEnded;
+        const RestOfLine rest = cr != nullptr
+                                    ? RestOfLine{RestOfLine::kKnown, S::kLineEnd.size()}
+                                    : RestOfLine{RestOfLine::kFromSource, SourceOffset(q)};
+        if (q > p && !write(p, static_cast<std::size_t>(q - p), rest)) return LineResult::kEnded;
         pending_spaces += static_cast<std::uint64_t>(stop - q);
       }
       if (cr != nullptr) {
@@ -796,14 +892,16 @@ LineResult SplitRun::CopyLine() {
         }
         started = true;
         const char tail = reader_.TakeOddTail();
-        if (!(S::kKeep ? keep(&tail, 1) : write(&tail, 1))) return LineResult::kEnded;
+        const bool appended = S::kKeep ? keep(&tail, 1, {RestOfLine::kKnown, 0})
+                                       : write(&tail, 1, {RestOfLine::kKnown, S::kLineEnd.size()});
+        if (!appended) return LineResult::kEnded;
       }
       break;
     }
   }
   if (!started) return LineResult::kBlank;
   if constexpr (!S::kKeep) {
-    if (!MakeRoom(S::kLineEnd.size())) return LineResult::kEnded;
+    if (!MakeRoom<S>(S::kLineEnd.size(), {RestOfLine::kKnown, 0})) return LineResult::kEnded;
     output_.Append(S::kLineEnd.data(), S::kLineEnd.size());
   }
   if (output_.failed()) return LineResult::kWriteFailed;

@@ -38,6 +38,13 @@ class InputFile {
   virtual FileIdentity Identity() const = 0;
   // Size in bytes when known (for progress displays), otherwise -1.
   virtual std::int64_t Size() const { return -1; }
+  // Reads up to `capacity` bytes at `offset` (counted from where reading began) without
+  // moving the place Read reads from, to look ahead: the count (0 at the end), or -1 when
+  // the file cannot be read so (a pipe) or the read failed.
+  virtual std::int64_t ReadAt(std::uint64_t /*offset*/, char* /*buffer*/,
+                              std::size_t /*capacity*/) {
+    return -1;
+  }
   // The final path of the open file in a form in which two names of one file compare
   // equal byte for byte, or empty when unknown. Asked only when an identity is unknown.
   virtual std::string ComparablePath() const { return {}; }
@@ -241,6 +248,9 @@ struct SplitOptions {
   std::optional<std::int32_t> header_lines;
   CutBy cut_by = CutBy::kLines;
   std::uint64_t max_file_bytes = 0;  // with kBytes: mark, header and lines of a file
+  // With kBytes, the output buffer holds a file of max_file_bytes up to this size; lines
+  // longer than it are measured in the source (lowered only by tests).
+  std::size_t largest_limit_buffer = std::size_t{2} << 20;
   std::int32_t parts = 0;            // with kParts
   FileNamer names;                   // the file names in the folder
   std::int32_t first_number = 1;     // the number of the first file (at least 0)

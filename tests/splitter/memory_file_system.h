@@ -124,6 +124,12 @@ class MemoryFileSystem : public FileSystem {
     std::int64_t Size() const override {
       return pipe_ ? -1 : static_cast<std::int64_t>(content_.size());
     }
+    std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t capacity) override {
+      if (pipe_) return -1;
+      const std::size_t at = std::min<std::size_t>(offset, content_.size());
+      const std::size_t count = std::min({capacity, owner_.largest_read, content_.size() - at});
+      return static_cast<std::int64_t>(content_.copy(buffer, count, at));
+    }
     std::string ComparablePath() const override { return real_; }
 
    private:

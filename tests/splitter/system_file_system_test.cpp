@@ -376,8 +376,26 @@ TEST_F(SystemFilesTest, StandardInputReadInPartHasTheSizeLeft) {
   ASSERT_TRUE(input) << error;
   EXPECT_EQ(input->Size(), 6);
   char bytes[16];
+  // A look ahead counts from there too, and leaves the reading where it was.
+  ASSERT_EQ(input->ReadAt(2, bytes, sizeof(bytes)), 4);
+  EXPECT_EQ(std::string(bytes, 4), "st\r\n");
   EXPECT_EQ(input->Read(bytes, sizeof(bytes), error), 6);
   EXPECT_EQ(std::string(bytes, 6), "rest\r\n");
+}
+
+// With a size limit, a line longer than the output buffer is measured by reading ahead in
+// the source: it stays in the file it fits in, and the job reads on from where it was.
+TEST_F(SystemFilesTest, ALongLineIsMeasuredInTheSource) {
+  const std::string source = "a\r\n" + std::string(100, 'x') + "  \r\nb\r\n" + std::string(30, 'y');
+  WriteFile(root_ / "in.txt", source);
+  SplitOptions options;
+  options.read_buffer_size = 8;
+  options.write_buffer_size = options.largest_limit_buffer = 16;
+  const testing::ModelSplit split{.n = 0, .cut = CutBy::kBytes, .max_bytes = 110};
+  EXPECT_EQ(Split(root_ / "in.txt", root_ / "out", 1, testing::WithModelSplit(options, split)),
+            SplitOutcome::kFinished);
+  EXPECT_EQ(OutputFiles(root_ / "out"), testing::ModelFiles(source, {}, split));
+  EXPECT_EQ(OutputFiles(root_ / "out").size(), 2u);
 }
 
 // The job on a pipe: a stop while it waits inside a line longer than its write buffer ends

@@ -65,6 +65,7 @@ void Split(Job& run, const std::string& source, double n, std::size_t read = 1 <
   if (split != nullptr) options = testing::WithModelSplit(options, *split);
   options.read_buffer_size = read;
   options.write_buffer_size = write;
+  options.largest_limit_buffer = write;  // with a size limit, longer lines are measured
   options.background_writes = background;
   options.inline_write_bytes = read % 3 == 0 ? 16 : 0;  // otherwise the helper takes every piece
   options.encoding = encoding;
@@ -178,6 +179,20 @@ TEST(UnicodeSplit, AFinalOddByteStaysAtTheEndOfTheLastLine) {
     EXPECT_EQ(OutputFiles(own_line.files),
               (std::vector<std::string>{kBeMark + Units(kUtf16Be, {'a', '\r', '\n'}),
                                         kBeMark + "Z" + Units(kUtf16Be, {'\r', '\n'}), kBeMark}));
+  }
+  // With a size limit, a line longer than the buffer is measured in the source with its odd
+  // byte: 19 bytes of file with the second line, which fits in 19 and not in 18. A pipe
+  // cannot be read ahead: there the line starts the next file, whole.
+  const std::string source = kLeMark + Units(kUtf16Le, {'a', '\r', '\n', 'b', ' ', 'b'}) + "Z";
+  for (const auto& [limit, pipe] : {std::pair{18, false}, {19, false}, {19, true}}) {
+    const testing::ModelSplit split{.n = 0, .cut = CutBy::kBytes, .max_bytes = limit};
+    Job limited;
+    if (pipe) limited.files.pipes.insert("in.txt");
+    Split(limited, source, 1, 2, 4, true, SourceEncoding::kAuto, &split);
+    testing::ModelSplit expected = split;
+    if (pipe) expected.max_bytes = 18;
+    EXPECT_EQ(OutputFiles(limited.files), testing::ModelFiles(source, kUtf16Le, expected)) << limit;
+    EXPECT_EQ(OutputFiles(limited.files).size(), limit == 18 || pipe ? 2u : 1u);
   }
 }
 
