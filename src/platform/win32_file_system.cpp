@@ -195,6 +195,10 @@ class Win32InputFile final : public InputFile {
   // A pipe or a console may wait for data without end: with a stop flag given, the wait
   // ends as soon as a stop is requested (kInterrupted). Data already there comes first.
   std::int64_t Read(char* buffer, std::size_t capacity, std::string& error) override {
+    if (position_lost_ != ERROR_SUCCESS) {
+      error = SystemErrorText(position_lost_);
+      return -1;
+    }
     const DWORD count = capacity < kMaxTransfer ? static_cast<DWORD>(capacity) : kMaxTransfer;
     const bool watched = (type_ == FILE_TYPE_PIPE || type_ == FILE_TYPE_CHAR) &&
                          waker_.Watching() && ReaderThread() != nullptr;
@@ -232,7 +236,10 @@ class Win32InputFile final : public InputFile {
     const DWORD count = capacity < kMaxTransfer ? static_cast<DWORD>(capacity) : kMaxTransfer;
     const BOOL done = ReadFile(handle_, buffer, count, &read, &where);
     const DWORD code = done ? ERROR_SUCCESS : GetLastError();
-    if (!SetFilePointerEx(handle_, here, nullptr, FILE_BEGIN)) return -1;
+    if (!SetFilePointerEx(handle_, here, nullptr, FILE_BEGIN)) {
+      position_lost_ = GetLastError();  // the next Read fails rather than skip bytes
+      return -1;
+    }
     if (!done) return code == ERROR_HANDLE_EOF ? 0 : -1;
     return read;
   }
@@ -266,6 +273,7 @@ class Win32InputFile final : public InputFile {
   ReadWaker& waker_;
   std::int64_t size_ = -1;
   std::int64_t start_ = 0;  // where reading began (standard input may have been read in part)
+  DWORD position_lost_ = ERROR_SUCCESS;  // a look ahead could not put the file pointer back
   HANDLE thread_ = nullptr;
   DWORD thread_id_ = 0;
 };
