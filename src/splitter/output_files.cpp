@@ -134,12 +134,11 @@ bool OutputFiles::Settle() {
   return !failed();
 }
 
-void OutputFiles::Abandon() {
+void OutputFiles::Abandon(bool stopped) {
   if (abandoned_) return;
   abandoned_ = true;  // the last task cuts an incomplete line back
-  // A file begun is still made when empty files are, as at any other stop.
   if (!capturing_header_ && !failed() &&
-      (committed_ > 0 || opened_ || (begun_ && make_empty_files_))) {
+      (committed_ > 0 || opened_ || (stopped && begun_ && make_empty_files_))) {
     HandOver(committed_, /*close=*/true);
   }
   Settle();

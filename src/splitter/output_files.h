@@ -144,10 +144,11 @@ class OutputFiles {
   // Waits until every task has run. False when one failed.
   bool Settle();
 
-  // Ends the output early (an error, or the host's StopAndCloseFiles): hands over the
-  // complete lines of the current file unless the output has failed, then waits until the
-  // files are closed. Nothing is handed over afterwards.
-  void Abandon();
+  // Ends the output early (an error, or a stop): hands over the complete lines of the
+  // current file unless the output has failed, then waits until the files are closed.
+  // After a stop, a file begun is made even without lines where empty files are made, as
+  // at the end of the source. Nothing is handed over afterwards.
+  void Abandon(bool stopped = false);
 
   // Direct access for the fast path, which appends complete lines only.
   char* data() { return active_; }

@@ -591,7 +591,7 @@ void SplitRun::StopAndCloseFiles() {
     std::memcpy(output_.data() + pump_point_.out_size, pump_point_.run_start, run);
     output_.SetSizeOfCompleteLines(pump_point_.out_size + run);
   }
-  output_.Abandon();
+  output_.Abandon(/*stopped=*/true);
 }
 
 // Whether the current file has its N lines: N is taken now (as read at the file's opening
@@ -966,7 +966,7 @@ SplitOutcome SplitRun::Stopped() {
 // stopped, with the complete lines before it.
 SplitOutcome SplitRun::SourceReadFailed() {
   if (!read_interrupted_) return Fail(SplitErrorKind::kSourceRead, source_path_, read_reason_);
-  output_.Abandon();
+  output_.Abandon(/*stopped=*/true);
   source_.reset();
   if (output_.failed()) return FailOutput();
   return End(SplitOutcome::kStopped);
