@@ -71,7 +71,12 @@ std::wstring DescribeSplitError(const SplitError& error) {
   }
   std::wstring text = prefix + platform::Utf8ToWide(error.path);
   if (!error.reason.empty()) text += L"\n" + platform::Utf8ToWide(error.reason);
-  if (error.last_line_may_be_incomplete) text += L"\n该文件的最后一行可能不完整。";
+  if (!error.incomplete_file.empty()) {
+    const std::wstring which = error.incomplete_file == error.path
+                                   ? L"该文件"
+                                   : L"文件" + platform::Utf8ToWide(error.incomplete_file);
+    text += L"\n" + which + L"的最后一行可能不完整。";
+  }
   return text;
 }
 

@@ -461,9 +461,26 @@ class ArgumentReader {
   bool parts_given_ = false;
 };
 
+// Writes one line to standard error: the program's name and `text`, whose control
+// characters (a newline typed into a value, say) are shown escaped.
+void ErrorLine(Console& console, const std::string& text) {
+  std::string line = std::string(kProgram) + ": ";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      line += c;
+    } else {
+      static constexpr char kHex[] = "0123456789abcdef";
+      line +=
+          c == '\n' ? std::string("\\n") : std::string{'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
+    }
+  }
+  console.Err(line + "\n");
+}
+
 // Reports a usage error in one line: the problem and a pointer to --help.
 int UsageError(Console& console, const std::string& problem) {
-  console.Err(std::string(kProgram) + ": " + problem + " (see 'tarnwick-split --help')\n");
+  ErrorLine(console, problem + " (see 'tarnwick-split --help')");
   return kExitUsage;
 }
 
@@ -507,8 +524,11 @@ std::string DescribeError(const SplitError& error) {
   }
   std::string text = verb + " '" + error.path + "'";
   if (!reason.empty()) text += ": " + reason;
-  if (error.last_line_may_be_incomplete) {
-    text += " (it could not be cut back to its last whole line: that line may be incomplete)";
+  if (!error.incomplete_file.empty()) {
+    const std::string which =
+        error.incomplete_file == error.path ? "it" : "'" + error.incomplete_file + "'";
+    text += " (" + which +
+            " could not be cut back to its last whole line: that line may be incomplete)";
   }
   return text;
 }
@@ -539,11 +559,14 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileS
     // The job could not go on (out of memory, for example): an error, not a crash.
     NotifyFilesClosed();
     if (progress_line) progress_line->Finish();
-    console.Err(std::string(kProgram) + ": " + error.what() + "\n");
+    ErrorLine(console, error.what());
     return kExitFailure;
   }
   if (progress_line) progress_line->Finish();
-  if (request.verbose) {
+  // A source whose size is unknown for -n is a usage error: nothing was split.
+  const bool usage = outcome == SplitOutcome::kFailed && host.error() &&
+                     host.error()->kind == SplitErrorKind::kSourceSizeUnknown;
+  if (request.verbose && !usage) {
     console.Out(std::to_string(progress.lines_written) + " lines in " +
                 std::to_string(host.files_made()) + " files, " +
                 std::to_string(progress.bytes_read) + " bytes read\n");
@@ -557,11 +580,8 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileS
     case SplitOutcome::kFailed:
       break;
   }
-  if (host.error() && host.error()->kind == SplitErrorKind::kSourceSizeUnknown) {
-    return UsageError(console, DescribeError(*host.error()));
-  }
-  console.Err(std::string(kProgram) + ": " +
-              (host.error() ? DescribeError(*host.error()) : std::string("failed")) + "\n");
+  if (usage) return UsageError(console, DescribeError(*host.error()));
+  ErrorLine(console, host.error() ? DescribeError(*host.error()) : std::string("failed"));
   return kExitFailure;
 }
 

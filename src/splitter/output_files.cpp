@@ -231,12 +231,14 @@ void OutputFiles::Run(const Task& task) {
   std::string reason;
   if (failed()) {
     if (task.close && open_file_) {
+      CutBackToLine();  // left inside a line by a task that threw
       open_file_->Close(reason);
       open_file_.reset();
     }
     return;
   }
   if (task.open && !Open(task.path, reason)) return;
+  if (task.count > 0) at_line_end_ = false;  // until the write is done (it may throw)
   bool ok = task.count == 0 || open_file_->Write(task.bytes, task.count, reason);
   if (ok && task.count > 0) {
     if (file_size_ >= 0) file_size_ += static_cast<std::int64_t>(task.count);
@@ -309,13 +311,16 @@ std::size_t OutputFiles::KeptAfterFailedWrite(const Task& task, std::int64_t& li
 // opened); remembers when that cannot be done.
 bool OutputFiles::CutBackToLine() {
   if (at_line_end_) return true;
-  std::string ignored;
-  if (line_end_ >= 0 && open_file_->CutBack(static_cast<std::uint64_t>(line_end_), ignored)) {
+  std::string reason = "the size of its last complete line is unknown";
+  if (line_end_ >= 0 && open_file_->CutBack(static_cast<std::uint64_t>(line_end_), reason)) {
     file_size_ = line_end_;
     at_line_end_ = true;
     return true;
   }
-  cut_back_failed_ = true;
+  if (incomplete_file_.empty()) {
+    incomplete_file_ = open_path_;
+    cut_back_reason_ = std::move(reason);
+  }
   return false;
 }
 
@@ -324,6 +329,7 @@ bool OutputFiles::CutBackToLine() {
 // failure.
 bool OutputFiles::Open(const std::string& path, std::string& reason) {
   open_file_ = files_.OpenAppend(path, reason);
+  open_path_ = path;
   if (!open_file_) {
     Failed(SplitErrorKind::kOutputWrite, path, std::move(reason));
     return false;

@@ -160,7 +160,9 @@ class OutputFiles {
   // The lines now in the files (read after Settle): after a failure, those before it.
   std::int64_t lines_kept() const { return lines_kept_; }
   // Whether a file could not be cut back to its last complete line (read after Settle).
-  bool cut_back_failed() const { return cut_back_failed_; }
+  // The file that could not be cut back to its last complete line (empty when none), and why.
+  const std::string& incomplete_file() const { return incomplete_file_; }
+  const std::string& cut_back_reason() const { return cut_back_reason_; }
   // The job's count of lines written so far, read at each hand-over.
   void SetLineCounter(const std::int64_t* lines) { line_counter_ = lines; }
   // The first failure; read after Settle.
@@ -233,7 +235,9 @@ class OutputFiles {
   std::int64_t line_end_ = -1;   // its size at the end of its last complete line
   bool at_line_end_ = true;      // it ends at a line boundary
   std::int64_t lines_kept_ = 0;
-  bool cut_back_failed_ = false;
+  std::string open_path_;        // the open file's path
+  std::string incomplete_file_;  // a file that could not be cut back
+  std::string cut_back_reason_;
   bool source_path_asked_ = false;
   std::string source_path_;  // the source's comparable path, asked once when needed
   std::atomic<bool> failed_{false};

@@ -169,6 +169,7 @@ class SplitRun final : public SplitJobControl {
     if (!ended_) {
       try {
         output_.Abandon();
+        progress_.lines_written = output_.lines_kept();  // what the files hold
       } catch (...) {
       }
     }
@@ -231,6 +232,7 @@ class SplitRun final : public SplitJobControl {
   // The outcome after a step that ended the job: the output's failure, if it was one.
   SplitOutcome Ended() { return output_.failed() ? FailOutput() : SplitOutcome::kFailed; }
   SplitOutcome Stopped();
+  SplitOutcome EndStopped();
   SplitOutcome SourceReadFailed();
   SplitOutcome FailOutput();
   SplitOutcome Fail(SplitErrorKind kind, std::string path, std::string reason);
@@ -271,7 +273,7 @@ class SplitRun final : public SplitJobControl {
   std::size_t counted_prologue_ = 0;  // bytes of the mark and header the current file gets
   bool line_fits_ = false;  // with a size limit: the line being copied was measured to fit
   std::unique_ptr<char[]> look_ahead_;  // where the source is read ahead to measure a line
-  bool header_phase_ = false;         // the lines being read are the header
+  bool header_phase_ = false;           // the lines being read are the header
   std::int32_t header_left_ = 0;
 
   // With a host of fixed settings: its stop flag, and N as read at the file's opening.
@@ -554,8 +556,7 @@ bool SplitRun::RestOfLineFits(RestOfLine rest, std::uint64_t room) {
           written = seen + kUnit;
           if (written > room) return false;
           if (!S::IsCr(unit)) return true;
-          return RestOfLineFits<S>({RestOfLine::kLfAt, offset - have + at + kUnit},
-                                   room - written);
+          return RestOfLineFits<S>({RestOfLine::kLfAt, offset - have + at + kUnit}, room - written);
         } else {
           return written + S::kLineEnd.size() <= room;
         }
@@ -853,7 +854,8 @@ LineResult SplitRun::CopyLine() {
         }
         break;
       }
-      if (!keep(p, static_cast<std::size_t>(end_ - p), {RestOfLine::kFromSource, SourceOffset(end_)})) {
+      if (!keep(p, static_cast<std::size_t>(end_ - p),
+                {RestOfLine::kFromSource, SourceOffset(end_)})) {
         return LineResult::kEnded;
       }
     } else {
@@ -917,7 +919,9 @@ bool SplitRun::BeginNextOutput() {
   if (host_.TrimsPaths()) path = std::string(TrimSpaces(path));
   const std::int64_t number = files_begun_ == 0 ? std::int64_t{options_.first_number}
                                                 : static_cast<std::int64_t>(file_number_) + 1;
-  path += kPathSeparator;
+  if (path.empty() || (path.back() != kPathSeparator && path.back() != '/')) {
+    path += kPathSeparator;  // a folder given as "out/" or "C:\" has one already
+  }
   path += options_.names.Name(number);
   if (number > count_limit_) {
     Fail(SplitErrorKind::kCountOverflow, std::move(path), {});
@@ -958,7 +962,16 @@ void SplitRun::ReportClosedFiles() {
 // failure of the output before it is still the job's failure.
 SplitOutcome SplitRun::Stopped() {
   source_.reset();
+  return EndStopped();
+}
+
+// Ends a stopped job whose files are closed: as stopped, unless the output failed before
+// or a file could not be cut back to a line boundary (which the user must hear of).
+SplitOutcome SplitRun::EndStopped() {
   if (output_.failed()) return FailOutput();
+  if (!output_.incomplete_file().empty()) {
+    return Fail(SplitErrorKind::kOutputWrite, output_.incomplete_file(), output_.cut_back_reason());
+  }
   return End(SplitOutcome::kStopped);
 }
 
@@ -968,8 +981,7 @@ SplitOutcome SplitRun::SourceReadFailed() {
   if (!read_interrupted_) return Fail(SplitErrorKind::kSourceRead, source_path_, read_reason_);
   output_.Abandon(/*stopped=*/true);
   source_.reset();
-  if (output_.failed()) return FailOutput();
-  return End(SplitOutcome::kStopped);
+  return EndStopped();
 }
 
 // Ends the job with the output failure that was kept.
@@ -988,8 +1000,7 @@ SplitOutcome SplitRun::Fail(SplitErrorKind kind, std::string path, std::string r
   progress_.lines_written = output_.lines_kept();
   ReportClosedFiles();
   host_.SetJobControl(nullptr);
-  SplitError error{kind, std::move(path), std::move(reason)};
-  error.last_line_may_be_incomplete = output_.cut_back_failed();
+  SplitError error{kind, std::move(path), std::move(reason), output_.incomplete_file()};
   host_.JobFailed(error);
   return SplitOutcome::kFailed;
 }

@@ -136,9 +136,9 @@ struct SplitError {
   SplitErrorKind kind;
   std::string path;    // the file concerned
   std::string reason;  // the system's message (may be empty)
-  // An output file could not be cut back to its last complete line (the share went away,
-  // say): its last line may be incomplete.
-  bool last_line_may_be_incomplete = false;
+  // An output file that could not be cut back to its last complete line (the share went
+  // away, say): its last line may be incomplete. Empty when there is none.
+  std::string incomplete_file;
 };
 
 // Lets the host end a running job at once from inside PumpMessages, for when the process
@@ -251,9 +251,9 @@ struct SplitOptions {
   // With kBytes, the output buffer holds a file of max_file_bytes up to this size; lines
   // longer than it are measured in the source (lowered only by tests).
   std::size_t largest_limit_buffer = std::size_t{2} << 20;
-  std::int32_t parts = 0;            // with kParts
-  FileNamer names;                   // the file names in the folder
-  std::int32_t first_number = 1;     // the number of the first file (at least 0)
+  std::int32_t parts = 0;         // with kParts
+  FileNamer names;                // the file names in the folder
+  std::int32_t first_number = 1;  // the number of the first file (at least 0)
 };
 
 enum class SplitOutcome { kFinished, kStopped, kFailed };

@@ -158,6 +158,8 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwoAndTouchNothing) {
       {"--line-ends=lf", "in.txt", "out"},
       {"--keep=yes", "in.txt", "out"},
       {"-n", "2", "-", "out"},
+      {"-v", "-n", "2", "-", "out"},        // no totals on standard output either
+      {"--name=a{n}\nb", "in.txt", "out"},  // the newline shown escaped: still one line
   };
   for (const std::vector<std::string>& args : cases) {
     console.err.clear();
@@ -234,6 +236,11 @@ TEST_F(CommandLineTest, ModesByExample) {
   files.standard_input = "one\ntwo\n";
   EXPECT_EQ(Run({"-l1", "--name={stem}{n}{ext}.part", "-", "s"}), kExitSuccess);
   EXPECT_EQ(files.files["s" + sep + "stdin2.part"], "two\r\n");
+
+  // A folder given with its separator gets no second one.
+  console.out.clear();
+  EXPECT_EQ(Run({"-v", "mixed.txt", "v" + sep}), kExitSuccess);
+  EXPECT_EQ(console.out, "v" + sep + "1.txt\n2 lines in 1 files, 7 bytes read\n");
 }
 
 TEST_F(CommandLineTest, HelpAndVersion) {
@@ -273,13 +280,16 @@ TEST_F(CommandLineTest, FailuresGiveOneLineAndExitOne) {
   EXPECT_EQ(Run({"in.txt", "out"}), kExitFailure);
   EXPECT_EQ(console.err, "tarnwick-split: cannot read 'in.txt': Input/output error\n");
 
-  EXPECT_EQ(DescribeError({SplitErrorKind::kOutputIsSource, "d/2.txt", ""}),
+  EXPECT_EQ(DescribeError({SplitErrorKind::kOutputIsSource, "d/2.txt", "", ""}),
             "cannot write 'd/2.txt': it is the source file");
-  EXPECT_EQ(
-      DescribeError({SplitErrorKind::kOutputWrite, "d/3.txt", "No space left on device", true}),
-      "cannot write 'd/3.txt': No space left on device (it could not be cut back to its last "
-      "whole line: that line may be incomplete)");
-  EXPECT_EQ(DescribeError({SplitErrorKind::kCountOverflow, "d/2147483648.txt", ""}),
+  EXPECT_EQ(DescribeError(
+                {SplitErrorKind::kOutputWrite, "d/3.txt", "No space left on device", "d/3.txt"}),
+            "cannot write 'd/3.txt': No space left on device (it could not be cut back to its last "
+            "whole line: that line may be incomplete)");
+  EXPECT_EQ(DescribeError({SplitErrorKind::kSourceRead, "in.txt", "Input/output error", "d/3.txt"}),
+            "cannot read 'in.txt': Input/output error ('d/3.txt' could not be cut back to its "
+            "last whole line: that line may be incomplete)");
+  EXPECT_EQ(DescribeError({SplitErrorKind::kCountOverflow, "d/2147483648.txt", "", ""}),
             "cannot write 'd/2147483648.txt': more than 2147483647 files, or lines in one file");
 }
 

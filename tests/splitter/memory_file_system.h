@@ -36,6 +36,7 @@ class MemoryFileSystem : public FileSystem {
   // Output bytes accepted before a failure; the Write that crosses it takes the bytes up
   // to it (a short write), later ones none.
   std::uint64_t write_fails_after = kNever;
+  bool write_throws = false;          // that failure is an exception, after the short write
   std::size_t largest_read = kNever;  // reads return at most this many bytes
   std::vector<std::string> appended;  // paths opened for appending, in order
   std::size_t largest_write = 0;      // most bytes handed to one Write
@@ -164,6 +165,7 @@ class MemoryFileSystem : public FileSystem {
       content_.append(data, taken);
       owner_.written_ += taken;
       if (taken < size) {
+        if (owner_.write_throws) throw std::bad_alloc();
         error = "No space left on device";
         return false;
       }

@@ -369,9 +369,20 @@ TEST_P(SplitJobTest, FailedWriteStopsAtOnceAndKeepsWhatWasWritten) {
 // fails after K bytes, a cut-back that fails too, a stop while a read waits), at every K
 // and for lines shorter and longer than the buffers: every file holds whole lines only,
 // exactly the first lines of a complete run, as many as the job reports; only a failed
-// cut-back may leave a last line incomplete, and then the job says so.
+// cut-back may leave a last line incomplete, and then the job names that file, also when
+// a read failed or a stop came.
 TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
-  enum Kind { kOpen, kRead, kReadThrows, kWrite, kWriteNoCutBack, kInterrupt };
+  enum Kind {
+    kOpen,
+    kRead,
+    kReadThrows,
+    kWrite,
+    kWriteThrows,
+    kInterrupt,
+    kReadNoCutBack,
+    kWriteNoCutBack,
+    kInterruptNoCutBack
+  };
   const UnitModel kLe{2, false, std::string("\xFF\xFE", 2)};
   std::string ansi, wide = kLe.mark;
   for (int i = 0; i < 60; ++i) {
@@ -385,7 +396,9 @@ TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
     UnitModel model;
   };
   for (const Source& source : {Source{ansi, UnitModel{}}, Source{wide, kLe}}) {
-    for (const Kind kind : {kOpen, kRead, kReadThrows, kWrite, kWriteNoCutBack, kInterrupt}) {
+    for (const Kind kind : {kOpen, kRead, kReadThrows, kWrite, kWriteThrows, kInterrupt,
+                            kReadNoCutBack, kWriteNoCutBack, kInterruptNoCutBack}) {
+      const bool no_cut_back = kind >= kReadNoCutBack;
       for (std::uint64_t at = 0; at < source.bytes.size(); at += kind == kOpen ? 1 : 11) {
         if (kind == kOpen && at > 12) break;
         for (const int n : {1, 7, 1000}) {
@@ -402,21 +415,23 @@ TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
               break;
             case kRead:
             case kReadThrows:
+            case kReadNoCutBack:
               files.read_fails_after = at;
               files.read_throws = kind == kReadThrows;
               break;
             case kWrite:
-              files.write_fails_after = at;
-              break;
+            case kWriteThrows:
             case kWriteNoCutBack:
               files.write_fails_after = at;
-              for (int i = 1; i <= 60; ++i) files.refuse_cut_back.insert(Out(i));
+              files.write_throws = kind == kWriteThrows;
               break;
             case kInterrupt:
+            case kInterruptNoCutBack:
               files.read_interrupted_at = at;
               files.interrupt_sets = &stop;
               break;
           }
+          for (int i = 1; no_cut_back && i <= 60; ++i) files.refuse_cut_back.insert(Out(i));
           SplitProgress progress;
           SplitOptions options;
           options.read_buffer_size = 16;
@@ -434,15 +449,15 @@ TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
                                     " n " + std::to_string(n) + " unit " +
                                     std::to_string(source.model.unit);
           if (outcome == SplitOutcome::kFinished) continue;  // the failure came too late
-          EXPECT_EQ(outcome, kind == kInterrupt ? SplitOutcome::kStopped : SplitOutcome::kFailed)
-              << where;
-          const bool counted = kind != kReadThrows;  // a job ended by an exception reports nothing
+          const std::string incomplete = host.error ? host.error->incomplete_file : "";
+          const bool stopped =
+              kind == kInterrupt || (kind == kInterruptNoCutBack && incomplete.empty());
+          EXPECT_EQ(outcome, stopped ? SplitOutcome::kStopped : SplitOutcome::kFailed) << where;
+          EXPECT_TRUE(incomplete.empty() || no_cut_back) << where;
           // The complete run's lines, then the files as whole lines of it.
           const std::vector<std::string> all =
               ModelFiles(source.bytes, source.model, ModelSplit{.n = n});
           const std::vector<std::string> out = OutputFiles(files);
-          const bool may_be_cut = host.error && host.error->last_line_may_be_incomplete;
-          EXPECT_EQ(may_be_cut, kind == kWriteNoCutBack && may_be_cut) << where;
           std::int64_t lines = 0;
           for (std::size_t i = 0; i < out.size(); ++i) {
             ASSERT_LT(i, all.size()) << where;
@@ -451,14 +466,14 @@ TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
             const std::string body = file.substr(std::min(file.size(), source.model.mark.size()));
             const std::string line_end = source.model.Unit('\r') + source.model.Unit('\n');
             const bool whole = body.empty() || body.ends_with(line_end);
-            if (!may_be_cut) {
-              EXPECT_TRUE(whole) << where << " file " << i + 1;
+            if (!whole) {
+              EXPECT_EQ(incomplete, Out(static_cast<int>(i) + 1)) << where;
             }
             for (std::size_t k = 0; k + line_end.size() <= body.size(); k += source.model.unit) {
               if (body.compare(k, line_end.size(), line_end) == 0) ++lines;
             }
           }
-          if (!may_be_cut && counted) {
+          if (incomplete.empty()) {
             EXPECT_EQ(progress.lines_written, lines) << where;
           }
           // A write that failed part way keeps every whole line the files took: the
