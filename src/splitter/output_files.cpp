@@ -360,11 +360,12 @@ bool OutputFiles::Open(const std::string& path, std::string& reason) {
       return CloseAndFail(SplitErrorKind::kOutputEncoding, path, {});
     case ExistingFileAction::kWriteMark:
       if (prologue_.empty()) break;
+      at_line_end_ = false;  // until the mark and header are written (the write may throw)
       if (!open_file_->Write(prologue_.data(), prologue_.size(), reason)) {
-        at_line_end_ = false;
         CutBackToLine();  // no half mark or header
         return CloseAndFail(SplitErrorKind::kOutputWrite, path, std::move(reason));
       }
+      at_line_end_ = true;
       if (file_size_ >= 0) line_end_ = file_size_ += static_cast<std::int64_t>(prologue_.size());
       break;
     case ExistingFileAction::kAppend:

@@ -96,8 +96,11 @@ inline std::vector<ModelLine> ModelLines(const std::string& source, const UnitMo
 
 // The model's files in an empty folder, in number order: each starts with the mark and the
 // header. Split by lines in the classic way, one more file follows the last full one.
+// With `ends`, for each file its sizes at the line boundaries: after the mark and header
+// (index 0), then after each of its lines (index k: k lines).
 inline std::vector<std::string> ModelFiles(const std::string& source, const UnitModel& model,
-                                           const ModelSplit& split) {
+                                           const ModelSplit& split,
+                                           std::vector<std::vector<std::size_t>>* ends = nullptr) {
   std::vector<ModelLine> lines = ModelLines(source, model, split.rule, split.keep);
   std::string prologue = model.mark;
   const std::size_t header =
@@ -106,16 +109,25 @@ inline std::vector<std::string> ModelFiles(const std::string& source, const Unit
   lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(header));
 
   std::vector<std::string> files;
+  const auto add = [&](std::size_t file, const std::string& bytes) {
+    files[file] += bytes;
+    if (ends != nullptr) (*ends)[file].push_back(files[file].size());
+  };
+  const auto begin = [&] {
+    files.push_back({});
+    if (ends != nullptr) ends->push_back({});
+    add(files.size() - 1, prologue);
+  };
   if (split.cut == CutBy::kParts) {
-    files.assign(static_cast<std::size_t>(split.parts), prologue);
+    for (int part = 0; part < split.parts; ++part) begin();
     for (const ModelLine& line : lines) {
       const std::uint64_t part = line.offset * split.parts / source.size();
-      files[std::min<std::uint64_t>(part, split.parts - 1)] += line.bytes;
+      add(std::min<std::uint64_t>(part, split.parts - 1), line.bytes);
     }
     return files;
   }
   const bool classic = split.cut == CutBy::kLines && !split.keep && !split.header;
-  if (classic) files.push_back(prologue);
+  if (classic) begin();
   int in_file = 0;
   for (const ModelLine& line : lines) {
     const bool full =
@@ -123,12 +135,12 @@ inline std::vector<std::string> ModelFiles(const std::string& source, const Unit
             ? in_file == split.n
             : !files.empty() && files.back().size() + line.bytes.size() > split.max_bytes;
     if (files.empty() || (!classic && in_file > 0 && full)) {
-      files.push_back(prologue);
+      begin();
       in_file = 0;
     }
-    files.back() += line.bytes;
+    add(files.size() - 1, line.bytes);
     if (classic && ++in_file == split.n) {
-      files.push_back(prologue);
+      begin();
       in_file = 0;
     } else if (!classic) {
       ++in_file;

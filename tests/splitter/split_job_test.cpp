@@ -366,8 +366,9 @@ TEST_P(SplitJobTest, FailedWriteStopsAtOnceAndKeepsWhatWasWritten) {
 }
 
 // Whatever ends a job part way (an output that cannot be opened, a read or a write that
-// fails after K bytes, a cut-back that fails too, a stop while a read waits), at every K
-// and for lines shorter and longer than the buffers: every file holds whole lines only,
+// fails after K bytes, a cut-back that fails too, a stop while a read waits), at every K,
+// for lines shorter and longer than the buffers and in every way of cutting and shaping
+// lines: every file holds whole lines only,
 // exactly the first lines of a complete run, as many as the job reports; only a failed
 // cut-back may leave a last line incomplete, and then the job names that file, also when
 // a read failed or a stop came.
@@ -401,8 +402,22 @@ TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
       const bool no_cut_back = kind >= kReadNoCutBack;
       for (std::uint64_t at = 0; at < source.bytes.size(); at += kind == kOpen ? 1 : 11) {
         if (kind == kOpen && at > 12) break;
-        for (const int n : {1, 7, 1000}) {
-          const bool background = (at / 11 + n) % 2 == 0;
+        // Three ways to split at each K, taken in turn from a table.
+        const std::vector<ModelSplit> table = {
+            {.n = 1},
+            {.n = 7},
+            {.n = 1000},
+            {.n = 3, .keep = true},
+            {.n = 2, .header = 1},
+            {.n = 4, .keep = true, .header = 2},
+            {.n = 0, .cut = CutBy::kBytes, .max_bytes = 40},
+            {.n = 0, .keep = true, .cut = CutBy::kBytes, .max_bytes = 100},
+            {.n = 0, .header = 1, .cut = CutBy::kParts, .parts = 5},
+        };
+        for (std::size_t turn = 0; turn < 3; ++turn) {
+          const ModelSplit& split = table[(at / 11 + turn * 3) % table.size()];
+          const int n = split.n;
+          const bool background = (at / 11 + turn) % 2 == 0;
           MemoryFileSystem files;
           files.files["in.txt"] = source.bytes;
           std::atomic<bool> stop{false};
@@ -439,6 +454,7 @@ TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
           options.background_writes = background;
           options.inline_write_bytes = at % 3 == 0 ? 16 : 0;
           options.progress = &progress;
+          options = WithModelSplit(options, split);
           SplitOutcome outcome = SplitOutcome::kFailed;
           try {
             outcome = RunSplit(host, files, options);
@@ -446,7 +462,8 @@ TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
             EXPECT_EQ(kind, kReadThrows);
           }
           const std::string where = "kind " + std::to_string(kind) + " at " + std::to_string(at) +
-                                    " n " + std::to_string(n) + " unit " +
+                                    " split " +
+                                    std::to_string((at / 11 + turn * 3) % table.size()) + " unit " +
                                     std::to_string(source.model.unit);
           if (outcome == SplitOutcome::kFinished) continue;  // the failure came too late
           const std::string incomplete = host.error ? host.error->incomplete_file : "";
@@ -454,23 +471,26 @@ TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
               kind == kInterrupt || (kind == kInterruptNoCutBack && incomplete.empty());
           EXPECT_EQ(outcome, stopped ? SplitOutcome::kStopped : SplitOutcome::kFailed) << where;
           EXPECT_TRUE(incomplete.empty() || no_cut_back) << where;
-          // The complete run's lines, then the files as whole lines of it.
-          const std::vector<std::string> all =
-              ModelFiles(source.bytes, source.model, ModelSplit{.n = n});
+          // The complete run's files, then the files as whole lines of it: each a prefix
+          // of the complete file that ends at one of its line boundaries (or is empty). A
+          // kept line whose CR came last before the end is whole: CR ends a line too.
+          std::vector<std::vector<std::size_t>> ends;
+          const std::vector<std::string> all = ModelFiles(source.bytes, source.model, split, &ends);
           const std::vector<std::string> out = OutputFiles(files);
           std::int64_t lines = 0;
           for (std::size_t i = 0; i < out.size(); ++i) {
             ASSERT_LT(i, all.size()) << where;
             const std::string& file = out[i];
             EXPECT_EQ(file, all[i].substr(0, file.size())) << where << " file " << i + 1;
-            const std::string body = file.substr(std::min(file.size(), source.model.mark.size()));
-            const std::string line_end = source.model.Unit('\r') + source.model.Unit('\n');
-            const bool whole = body.empty() || body.ends_with(line_end);
-            if (!whole) {
-              EXPECT_EQ(incomplete, Out(static_cast<int>(i) + 1)) << where;
-            }
-            for (std::size_t k = 0; k + line_end.size() <= body.size(); k += source.model.unit) {
-              if (body.compare(k, line_end.size(), line_end) == 0) ++lines;
+            const bool cr_last = split.keep && file.ends_with(source.model.Unit('\r'));
+            const std::size_t end = file.size() + (cr_last ? source.model.unit : 0);
+            auto boundary = std::find(ends[i].begin(), ends[i].end(), file.size());
+            if (boundary == ends[i].end())
+              boundary = std::find(ends[i].begin(), ends[i].end(), end);
+            if (boundary != ends[i].end()) {
+              lines += boundary - ends[i].begin();
+            } else if (!file.empty()) {
+              EXPECT_EQ(incomplete, Out(static_cast<int>(i) + 1)) << where << " file " << i + 1;
             }
           }
           if (incomplete.empty()) {
@@ -478,7 +498,7 @@ TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
           }
           // A write that failed part way keeps every whole line the files took: the
           // complete run's bytes up to the failure, each file cut at its last line end.
-          if (kind == kWrite) {
+          if (kind == kWrite && !split.keep && !split.header) {
             std::uint64_t left = at;
             const std::string line_end = source.model.Unit('\r') + source.model.Unit('\n');
             for (std::size_t i = 0; i < out.size() && i < all.size(); ++i) {
