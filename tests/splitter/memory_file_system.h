@@ -29,6 +29,7 @@ class MemoryFileSystem : public FileSystem {
   std::set<std::string> throw_on_open;         // opening these throws, as out of memory would
   std::optional<std::string> standard_input;   // a pipe holding this (none: no standard input)
   std::set<std::string> refuse_cut_back;       // cutting these output files back fails
+  std::set<std::string> write_only;            // output files that may be written, not read
   std::size_t open_fails_after = kNever;       // output files opened before opening fails
   std::uint64_t read_fails_after = kNever;     // source bytes delivered before a failure
   bool read_throws = false;                    // that failure is an exception
@@ -182,6 +183,7 @@ class MemoryFileSystem : public FileSystem {
     }
     FileIdentity Identity() const override { return identity_; }
     std::int64_t ReadHead(char* buffer, std::size_t capacity, std::string&) override {
+      if (owner_.write_only.count(path_) > 0) return kHeadUnreadable;
       return static_cast<std::int64_t>(content_.copy(buffer, capacity, 0));
     }
     std::string ComparablePath() const override { return real_; }

@@ -228,6 +228,7 @@ TEST(UnicodeSplit, ForcedEncodings) {
 TEST(UnicodeSplit, ExistingFilesOfTheSameEncodingAreAppendedToAndEmptyOnesGetTheMark) {
   Job run;
   run.files.files[Out(1)] = kLeMark + Units(kUtf16Le, {'o', 'l', 'd', '\r', '\n'});
+  run.files.write_only.insert(Out(1));  // judged by its size: not empty, appended to
   run.files.files[Out(2)] = "";
   Split(run, kLeMark + Units(kUtf16Le, {'a', '\r', 'b', '\r', 'c'}), 2);
   EXPECT_EQ(run.outcome, SplitOutcome::kFinished);
