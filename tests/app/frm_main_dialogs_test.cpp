@@ -135,12 +135,12 @@ TEST_F(ChooseButtonsTest, FolderPickerCancelKeepsTheFolderAndADriveRootNamesTheF
   ASSERT_TRUE(selected);
   EXPECT_EQ(WindowText(Ctl(L"Text2")), L"C:\\");
 
-  // The job joins its own "\" to the root's: C:\\1.txt, C:\\2.txt.
+  // The root's "\" is the separator: C:\1.txt, C:\2.txt.
   testing::WriteBytes(folder / L"src.txt", "a\r\nb\r\nc\r\n");
   TypeText(Ctl(L"Text4"), (folder / L"src.txt").wstring());
   TypeText(Ctl(L"Text1"), L"2");
   Click(Ctl(L"Command2"));
-  EXPECT_EQ(files.Asked(), (std::vector<std::string>{"C:\\\\1.txt", "C:\\\\2.txt"}));
+  EXPECT_EQ(files.Asked(), (std::vector<std::string>{"C:\\1.txt", "C:\\2.txt"}));
   EXPECT_EQ(testing::ReadBytes(folder / L"1.txt"), "a\r\nb\r\n");
   EXPECT_EQ(testing::ReadBytes(folder / L"2.txt"), "c\r\n");
 }
