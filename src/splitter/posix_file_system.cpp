@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -162,12 +163,16 @@ class PosixInputFile final : public InputFile {
 
 class PosixOutputFile final : public OutputFile {
  public:
+  // A file that was there already, as fstat found it.
   PosixOutputFile(int fd, const struct stat& info, std::string path, bool readable)
       : fd_(fd),
         identity_(IdentityOf(info)),
         path_(std::move(path)),
         opened_size_(S_ISREG(info.st_mode) ? info.st_size : -1),
         readable_(readable) {}
+  // A file just created, empty: its identity is asked of the system only when needed.
+  PosixOutputFile(int fd, std::string path)
+      : fd_(fd), path_(std::move(path)), opened_size_(0), readable_(true) {}
   ~PosixOutputFile() override {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -197,7 +202,11 @@ class PosixOutputFile final : public OutputFile {
     }
     return true;
   }
-  FileIdentity Identity() const override { return identity_; }
+  FileIdentity Identity() const override {
+    struct stat info {};
+    if (!identity_ && fd_ >= 0 && ::fstat(fd_, &info) == 0) identity_ = IdentityOf(info);
+    return identity_.value_or(FileIdentity{});
+  }
   std::string ComparablePath() const override {
     return fd_ >= 0 ? ComparablePathOf(fd_, path_) : std::string();
   }
@@ -253,7 +262,7 @@ class PosixOutputFile final : public OutputFile {
 
  private:
   int fd_;
-  FileIdentity identity_;
+  mutable std::optional<FileIdentity> identity_;
   std::string path_;
   std::int64_t opened_size_;
   bool readable_;
@@ -304,8 +313,11 @@ class PosixFileSystem final : public FileSystem {
     // Read access too, for the start of an existing file (its byte-order mark); a file the
     // user may write but not read is opened for writing only.
     constexpr int kFlags = O_APPEND | O_CREAT | O_CLOEXEC;
+    // Most outputs are new: created so, a file is known to be empty without asking.
+    int fd = OpenOutput(path, O_RDWR | O_EXCL | kFlags);
+    if (fd >= 0) return std::make_unique<PosixOutputFile>(fd, path);
     bool readable = true;
-    int fd = OpenOutput(path, O_RDWR | kFlags);
+    fd = OpenOutput(path, O_RDWR | kFlags);
     if (fd < 0 && errno == EACCES) {
       fd = OpenOutput(path, O_WRONLY | kFlags);
       readable = false;
