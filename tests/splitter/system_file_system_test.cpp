@@ -200,6 +200,12 @@ TEST_F(SystemFilesTest, OutputThatIsTheSourceIsRecognisedByIdentity) {
   EXPECT_EQ(first->Identity(), again->Identity());
   EXPECT_FALSE(first->Identity() == other->Identity());
   EXPECT_FALSE(first->Identity() == FileIdentity{});
+  // A file just created is empty and has an identity of its own too.
+  auto created = SystemFileSystem().OpenAppend(Utf8(root_ / "out" / "3.txt"), error);
+  ASSERT_TRUE(created) << error;
+  EXPECT_EQ(created->OpenedSize(), 0);
+  EXPECT_TRUE(created->Identity().Known());
+  EXPECT_FALSE(created->Identity() == first->Identity());
 }
 
 // For file systems whose file ids are all zero (some network shares): the final paths of
