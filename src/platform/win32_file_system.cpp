@@ -281,10 +281,15 @@ class Win32InputFile final : public InputFile {
 class Win32OutputFile final : public OutputFile {
  public:
   // The identity is asked for only when needed: each question is a round trip to the file
-  // system (and to the Wine server), paid for every file otherwise. A device has no size.
-  explicit Win32OutputFile(HANDLE handle) : handle_(handle) {
+  // system (and to the Wine server), paid for every file otherwise. A file just created is
+  // empty without asking; a device has no size.
+  Win32OutputFile(HANDLE handle, bool created) : handle_(handle) {
     LARGE_INTEGER size{};
-    if (GetFileSizeEx(handle, &size)) opened_size_ = size.QuadPart;
+    if (created) {
+      opened_size_ = 0;
+    } else if (GetFileSizeEx(handle, &size)) {
+      opened_size_ = size.QuadPart;
+    }
   }
   ~Win32OutputFile() override {
     if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
@@ -443,7 +448,9 @@ class Win32FileSystemImpl final : public FileSystem {
       error = SystemErrorText(GetLastError());
       return nullptr;
     }
-    return std::make_unique<Win32OutputFile>(handle);
+    // OPEN_ALWAYS tells a file that was there by ERROR_ALREADY_EXISTS.
+    const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
+    return std::make_unique<Win32OutputFile>(handle, created);
   }
 
   void SetStopFlag(const std::atomic<bool>* flag) override { waker_.SetStopFlag(flag); }
