@@ -159,8 +159,8 @@ class OutputFiles {
   bool failed() const { return failed_.load(std::memory_order_acquire); }
   // The lines now in the files (read after Settle): after a failure, those before it.
   std::int64_t lines_kept() const { return lines_kept_; }
-  // Whether a file could not be cut back to its last complete line (read after Settle).
-  // The file that could not be cut back to its last complete line (empty when none), and why.
+  // The file that could not be cut back to its last complete line (empty when none), and
+  // why (read after Settle).
   const std::string& incomplete_file() const { return incomplete_file_; }
   const std::string& cut_back_reason() const { return cut_back_reason_; }
   // The job's count of lines written so far, read at each hand-over.
