@@ -65,6 +65,9 @@ std::wstring DescribeSplitError(const SplitError& error) {
     case SplitErrorKind::kOutputEncoding:
       prefix = L"输出文件已有另一种编码的文本，未写入：";
       break;
+    case SplitErrorKind::kHeaderTooLong:
+      prefix = L"表头超过 2 MiB，未写入任何文件：";
+      break;
     case SplitErrorKind::kSourceSizeUnknown:
       prefix = L"无法得知源文件的大小：";
       break;

@@ -50,7 +50,8 @@ std::string HelpText() {
          "                      be a file whose size is known, not a pipe)\n"
          "Lines and names:\n"
          "      --header[=K]    the first K lines (default 1) start every file the job\n"
-         "                      creates or finds empty, and are not counted in N\n"
+         "                      creates or finds empty, and are not counted in N (at most\n"
+         "                      2 MiB together)\n"
          "  -k, --keep          lines as they are: no trim, blank lines kept, each line with\n"
          "                      its own line end; the files put together are SOURCE\n"
          "      --name=PATTERN  file names: {n} the number, {n:W} zero-padded to W digits,\n"
@@ -516,6 +517,10 @@ std::string DescribeError(const SplitError& error) {
       break;
     case SplitErrorKind::kOutputEncoding:
       reason = "it holds text of another encoding (left unchanged)";
+      break;
+    case SplitErrorKind::kHeaderTooLong:
+      verb = "cannot repeat the header of";
+      reason = "its header lines are longer than 2 MiB together (nothing was written)";
       break;
     case SplitErrorKind::kSourceSizeUnknown:
       verb = "cannot split into parts";

@@ -123,10 +123,22 @@ bool OutputFiles::FinishBeforeCurrentLine() {
   return !failed();
 }
 
-void OutputFiles::EndHeader() {
-  prologue_.append(active_, size_);
-  size_ = committed_ = 0;
+bool OutputFiles::EndHeader() {
+  TakeIntoHeader(size_);
   capturing_header_ = false;
+  return !failed();
+}
+
+// Moves the first `count` bytes of the buffer into the header, within its limit.
+void OutputFiles::TakeIntoHeader(std::size_t count) {
+  if (prologue_.size() + count > header_limit_) {
+    Failed(SplitErrorKind::kHeaderTooLong, {}, {});
+  } else if (!failed()) {
+    prologue_.append(active_, count);
+  }
+  size_ -= count;
+  std::memmove(active_, active_ + count, size_);
+  committed_ = 0;
 }
 
 bool OutputFiles::Settle() {
@@ -173,11 +185,8 @@ void OutputFiles::AppendSlow(const char* bytes, std::size_t count) {
 // Makes the first `count` bytes of the buffer a task (the rest, an unfinished line, moves
 // to the next buffer), and goes on in the next buffer once its earlier task has run.
 void OutputFiles::HandOver(std::size_t count, bool close) {
-  if (capturing_header_) {  // the header stays in memory, however long
-    prologue_.append(active_, count);
-    size_ -= count;
-    std::memmove(active_, active_ + count, size_);
-    committed_ = 0;
+  if (capturing_header_) {
+    TakeIntoHeader(count);
     return;
   }
   handed_in_file_ = close ? 0 : handed_in_file_ + count;

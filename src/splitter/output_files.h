@@ -87,8 +87,14 @@ class OutputFiles {
 
   // The lines appended from now on until EndHeader are the header: they follow the mark at
   // the start of every file created or found empty. Before the first file only.
-  void BeginHeader() { capturing_header_ = true; }
-  void EndHeader();
+  // The lines appended from now until EndHeader are the header, at most `limit` bytes
+  // (a longer one is the output's failure, kHeaderTooLong).
+  void BeginHeader(std::size_t limit) {
+    capturing_header_ = true;
+    header_limit_ = prologue_.size() + limit;
+  }
+  // False when the header is too long.
+  bool EndHeader();
   // Bytes that start every file created or found empty: the mark and the header.
   std::size_t prologue_size() const { return prologue_.size(); }
 
@@ -191,6 +197,7 @@ class OutputFiles {
   };
 
   void AppendSlow(const char* bytes, std::size_t count);
+  void TakeIntoHeader(std::size_t count);
   void HandOver(std::size_t count, bool close);
   void RunGuarded(const Task& task);
   void Run(const Task& task);
@@ -210,6 +217,7 @@ class OutputFiles {
   bool kept_lines_ = false;
   bool lf_ends_ = false;
   bool capturing_header_ = false;
+  std::size_t header_limit_ = 0;  // largest size of the mark and header
   std::size_t capacity_;
   IoWorker* worker_;
   std::size_t inline_bytes_;  // largest piece written on the job's thread when the worker is idle

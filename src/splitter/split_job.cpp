@@ -378,7 +378,7 @@ SplitOutcome SplitRun::Lines() {
   if (options_.header_lines.value_or(0) > 0) {
     header_phase_ = true;
     header_left_ = *options_.header_lines;
-    output_.BeginHeader();
+    output_.BeginHeader(options_.largest_header);
   } else if (!BeginNextOutput()) {
     return SplitOutcome::kFailed;
   }
@@ -440,7 +440,7 @@ SplitOutcome SplitRun::LineLoop() {
         if (header_phase_) {
           if (--header_left_ == 0) {
             header_phase_ = false;
-            output_.EndHeader();
+            if (!output_.EndHeader()) return FailOutput();
             if (!BeginNextOutput()) return SplitOutcome::kFailed;
           }
           break;
@@ -476,7 +476,7 @@ bool SplitRun::ReadStop() {
 SplitOutcome SplitRun::EndOfSource(bool at_end) {
   if (header_phase_) {
     header_phase_ = false;
-    output_.EndHeader();
+    if (!output_.EndHeader()) return FailOutput();
     if (cutter_.by() == CutBy::kParts && at_end && !BeginNextOutput()) {
       return SplitOutcome::kFailed;
     }
@@ -987,7 +987,10 @@ SplitOutcome SplitRun::SourceReadFailed() {
 // Ends the job with the output failure that was kept.
 SplitOutcome SplitRun::FailOutput() {
   output_.Settle();
-  return Fail(output_.failed_kind(), output_.failed_path(), output_.reason());
+  const SplitErrorKind kind = output_.failed_kind();
+  // A header too long is a property of the source, before any file is opened.
+  return Fail(kind, kind == SplitErrorKind::kHeaderTooLong ? source_path_ : output_.failed_path(),
+              output_.reason());
 }
 
 // Ends the job with an error: keeps the complete lines written so far, closes every file

@@ -185,7 +185,8 @@ TEST(UnicodeSplit, AFinalOddByteStaysAtTheEndOfTheLastLine) {
   // cannot be read ahead: there the line starts the next file, whole.
   const std::string source = kLeMark + Units(kUtf16Le, {'a', '\r', '\n', 'b', ' ', 'b'}) + "Z";
   for (const auto& [limit, pipe] : {std::pair{18, false}, {19, false}, {19, true}}) {
-    const testing::ModelSplit split{.n = 0, .cut = CutBy::kBytes, .max_bytes = limit};
+    const testing::ModelSplit split{
+        .n = 0, .cut = CutBy::kBytes, .max_bytes = static_cast<std::uint64_t>(limit)};
     Job limited;
     if (pipe) limited.files.pipes.insert("in.txt");
     Split(limited, source, 1, 2, 4, true, SourceEncoding::kAuto, &split);
