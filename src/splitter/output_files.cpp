@@ -266,7 +266,6 @@ void OutputFiles::Run(const Task& task) {
   }
   // A write that failed part way, or an early end inside a line, leaves the file ending
   // inside a line: back to the end of its last complete line.
-  if (!ok) at_line_end_ = false;
   if (!ok || task.cut_to_line) CutBackToLine();
   if (task.close || !ok) {
     std::string close_reason;

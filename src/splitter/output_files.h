@@ -86,9 +86,8 @@ class OutputFiles {
   void SetMakeEmptyFiles(bool make) { make_empty_files_ = make; }
 
   // The lines appended from now on until EndHeader are the header: they follow the mark at
-  // the start of every file created or found empty. Before the first file only.
-  // The lines appended from now until EndHeader are the header, at most `limit` bytes
-  // (a longer one is the output's failure, kHeaderTooLong).
+  // the start of every file created or found empty. Before the first file only. At most
+  // `limit` bytes: a longer header is the output's failure (kHeaderTooLong).
   void BeginHeader(std::size_t limit) {
     capturing_header_ = true;
     header_limit_ = prologue_.size() + limit;

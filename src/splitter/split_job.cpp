@@ -378,7 +378,7 @@ SplitOutcome SplitRun::Lines() {
   if (options_.header_lines.value_or(0) > 0) {
     header_phase_ = true;
     header_left_ = *options_.header_lines;
-    output_.BeginHeader(options_.largest_header);
+    output_.BeginHeader(kLargestHeader);
   } else if (!BeginNextOutput()) {
     return SplitOutcome::kFailed;
   }

@@ -121,6 +121,9 @@ inline constexpr char kPathSeparator = '\\';
 inline constexpr char kPathSeparator = '/';
 #endif
 
+// The header is held in memory to start every file: at most this many bytes of it.
+inline constexpr std::size_t kLargestHeader = std::size_t{2} << 20;
+
 // Why a job ended with an error.
 enum class SplitErrorKind {
   kSourceOpen,         // the source could not be opened
@@ -130,7 +133,7 @@ enum class SplitErrorKind {
   kCountOverflow,      // the file number or line count would pass 2,147,483,647
   kOutputEncoding,     // an existing output file holds text of another encoding
   kSourceSizeUnknown,  // a split into parts needs the size, which the source does not tell
-  kHeaderTooLong,      // the header lines, held in memory, pass SplitOptions::largest_header
+  kHeaderTooLong,      // the header lines, held in memory, pass kLargestHeader
 };
 
 struct SplitError {
@@ -252,8 +255,6 @@ struct SplitOptions {
   // With kBytes, the output buffer holds a file of max_file_bytes up to this size; lines
   // longer than it are measured in the source (lowered only by tests).
   std::size_t largest_limit_buffer = std::size_t{2} << 20;
-  // The header is held in memory to start every file: at most this many bytes of it.
-  std::size_t largest_header = std::size_t{2} << 20;
   std::int32_t parts = 0;         // with kParts
   FileNamer names;                // the file names in the folder
   std::int32_t first_number = 1;  // the number of the first file (at least 0)

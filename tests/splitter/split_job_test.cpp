@@ -373,17 +373,23 @@ TEST_P(SplitJobTest, FailedWriteStopsAtOnceAndKeepsWhatWasWritten) {
 // cut-back may leave a last line incomplete, and then the job names that file, also when
 // a read failed or a stop came.
 TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
-  enum Kind {
-    kOpen,
-    kRead,
-    kReadThrows,
-    kWrite,
-    kWriteThrows,
-    kInterrupt,
-    kReadNoCutBack,
-    kWriteNoCutBack,
-    kInterruptNoCutBack
-  };
+  enum Kind { kOpen, kRead, kReadThrows, kWrite, kWriteThrows, kInterrupt };
+  // Each way to fail; with true, the cut-back of the file fails as well.
+  const std::pair<Kind, bool> failures[] = {
+      {kOpen, false},  {kRead, false},        {kReadThrows, false},
+      {kWrite, false}, {kWriteThrows, false}, {kInterrupt, false},
+      {kRead, true},   {kWrite, true},        {kInterrupt, true}};
+  // Ways to split, three at each K, taken in turn.
+  const std::vector<ModelSplit> table = {
+      {.n = 1},
+      {.n = 7},
+      {.n = 1000},
+      {.n = 3, .keep = true},
+      {.n = 2, .header = 1},
+      {.n = 4, .keep = true, .header = 2},
+      {.n = 0, .cut = CutBy::kBytes, .max_bytes = 40},
+      {.n = 0, .keep = true, .cut = CutBy::kBytes, .max_bytes = 100},
+      {.n = 0, .header = 1, .cut = CutBy::kParts, .parts = 5}};
   const UnitModel kLe{2, false, std::string("\xFF\xFE", 2)};
   std::string ansi, wide = kLe.mark;
   for (int i = 0; i < 60; ++i) {
@@ -397,25 +403,12 @@ TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
     UnitModel model;
   };
   for (const Source& source : {Source{ansi, UnitModel{}}, Source{wide, kLe}}) {
-    for (const Kind kind : {kOpen, kRead, kReadThrows, kWrite, kWriteThrows, kInterrupt,
-                            kReadNoCutBack, kWriteNoCutBack, kInterruptNoCutBack}) {
-      const bool no_cut_back = kind >= kReadNoCutBack;
+    for (const auto& [kind, no_cut_back] : failures) {
       for (std::uint64_t at = 0; at < source.bytes.size(); at += kind == kOpen ? 1 : 11) {
         if (kind == kOpen && at > 12) break;
-        // Three ways to split at each K, taken in turn from a table.
-        const std::vector<ModelSplit> table = {
-            {.n = 1},
-            {.n = 7},
-            {.n = 1000},
-            {.n = 3, .keep = true},
-            {.n = 2, .header = 1},
-            {.n = 4, .keep = true, .header = 2},
-            {.n = 0, .cut = CutBy::kBytes, .max_bytes = 40},
-            {.n = 0, .keep = true, .cut = CutBy::kBytes, .max_bytes = 100},
-            {.n = 0, .header = 1, .cut = CutBy::kParts, .parts = 5},
-        };
         for (std::size_t turn = 0; turn < 3; ++turn) {
-          const ModelSplit& split = table[(at / 11 + turn * 3) % table.size()];
+          const std::size_t which = (at / 11 + turn * 3) % table.size();
+          const ModelSplit& split = table[which];
           const int n = split.n;
           const bool background = (at / 11 + turn) % 2 == 0;
           MemoryFileSystem files;
@@ -430,18 +423,15 @@ TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
               break;
             case kRead:
             case kReadThrows:
-            case kReadNoCutBack:
               files.read_fails_after = at;
               files.read_throws = kind == kReadThrows;
               break;
             case kWrite:
             case kWriteThrows:
-            case kWriteNoCutBack:
               files.write_fails_after = at;
               files.write_throws = kind == kWriteThrows;
               break;
             case kInterrupt:
-            case kInterruptNoCutBack:
               files.read_interrupted_at = at;
               files.interrupt_sets = &stop;
               break;
@@ -462,13 +452,12 @@ TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
             EXPECT_EQ(kind, kReadThrows);
           }
           const std::string where = "kind " + std::to_string(kind) + " at " + std::to_string(at) +
-                                    " split " +
-                                    std::to_string((at / 11 + turn * 3) % table.size()) + " unit " +
+                                    " split " + std::to_string(which) + " no cut-back " +
+                                    std::to_string(no_cut_back) + " unit " +
                                     std::to_string(source.model.unit);
           if (outcome == SplitOutcome::kFinished) continue;  // the failure came too late
           const std::string incomplete = host.error ? host.error->incomplete_file : "";
-          const bool stopped =
-              kind == kInterrupt || (kind == kInterruptNoCutBack && incomplete.empty());
+          const bool stopped = kind == kInterrupt && incomplete.empty();
           EXPECT_EQ(outcome, stopped ? SplitOutcome::kStopped : SplitOutcome::kFailed) << where;
           EXPECT_TRUE(incomplete.empty() || no_cut_back) << where;
           // The complete run's files, then the files as whole lines of it: each a prefix
@@ -498,7 +487,7 @@ TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
           }
           // A write that failed part way keeps every whole line the files took: the
           // complete run's bytes up to the failure, each file cut at its last line end.
-          if (kind == kWrite && !split.keep && !split.header) {
+          if (kind == kWrite && !no_cut_back && !split.keep && !split.header) {
             std::uint64_t left = at;
             const std::string line_end = source.model.Unit('\r') + source.model.Unit('\n');
             for (std::size_t i = 0; i < out.size() && i < all.size(); ++i) {
