@@ -35,7 +35,7 @@ std::string HelpText() {
          "A line ends at CR or CR LF, and also at a lone LF when the first line end of\n"
          "SOURCE is an LF (text from Linux, macOS, Git and the web). Spaces at both ends of\n"
          "a line are removed, blank lines dropped and every line written with CR LF, unless\n"
-         "--keep. Files that exist already are appended to. SOURCE and DIR are taken as\n"
+         "--keep. Files that exist already are appended to (see --replace). SOURCE and DIR are taken as\n"
          "given, spaces included.\n"
          "\n"
          "Where a file ends (one of the three):\n"
@@ -59,6 +59,9 @@ std::string HelpText() {
          "                      extension without the dot (standard input: 'stdin', '');\n"
          "                      default {n}.txt\n"
          "      --start=M       number of the first file (default 1)\n"
+         "      --replace       empty each output file the job opens before writing to it,\n"
+         "                      rather than append to it (files of numbers the job does not\n"
+         "                      reach are left alone)\n"
          "      --line-ends=E   auto (default, as above), cr (CR and CR LF; a lone LF is a\n"
          "                      character) or any (CR, LF and CR LF)\n"
          "      --encoding=E    the text encoding of SOURCE: auto (default), ansi, utf-16le,\n"
@@ -323,7 +326,7 @@ class ArgumentReader {
     const std::string name = arg.substr(0, equals);
     std::optional<std::string> value;
     if (equals != std::string::npos) value = arg.substr(equals + 1);
-    static constexpr std::string_view kFlags[] = {"--keep", "--verbose", "--quiet"};
+    static constexpr std::string_view kFlags[] = {"--keep", "--verbose", "--quiet", "--replace"};
     static constexpr std::string_view kValued[] = {"--lines", "--bytes",     "--parts",   "--name",
                                                    "--start", "--line-ends", "--encoding"};
     for (const std::string_view flag : kFlags) {
@@ -380,6 +383,8 @@ class ArgumentReader {
       request.verbose = true;
     } else if (name == "-quiet") {
       request.quiet = true;
+    } else if (name == "-replace") {
+      options.replace_existing = true;
     } else if (name == "-lines") {
       if (!TakeCount(value, 1, "number of lines", request.lines, problem)) return false;
       lines_given_ = true;

@@ -350,6 +350,12 @@ bool OutputFiles::Open(const std::string& path, std::string& reason) {
   if (!cannot_be_source && IsSource(*open_file_)) {
     return CloseAndFail(SplitErrorKind::kOutputIsSource, path, {});
   }
+  if (replace_existing_ && file_size_ != 0) {
+    if (!open_file_->CutBack(0, reason)) {
+      return CloseAndFail(SplitErrorKind::kOutputWrite, path, std::move(reason));
+    }
+    file_size_ = line_end_ = 0;
+  }
   char head[kLongestMark];
   // A file known to be empty (one just created, most often) has no start to read.
   std::int64_t count = file_size_ == 0 ? 0 : open_file_->ReadHead(head, sizeof(head), reason);

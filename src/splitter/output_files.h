@@ -84,6 +84,10 @@ class OutputFiles {
   }
   // Whether a file no line went into is still made (created empty, or left as it was).
   void SetMakeEmptyFiles(bool make) { make_empty_files_ = make; }
+  // Whether each file is emptied when opened (after the check that it is not the source),
+  // rather than appended to.
+  void SetReplaceExisting(bool replace) { replace_existing_ = replace; }
+  bool replace_existing() const { return replace_existing_; }
 
   // The lines appended from now on until EndHeader are the header: they follow the mark at
   // the start of every file created or found empty. Before the first file only. At most
@@ -213,6 +217,7 @@ class OutputFiles {
   TextEncoding encoding_ = TextEncoding::kAnsi;
   std::string prologue_;  // the mark and the header
   bool make_empty_files_ = true;
+  bool replace_existing_ = false;
   bool kept_lines_ = false;
   bool lf_ends_ = false;
   bool capturing_header_ = false;

@@ -143,11 +143,11 @@ struct PumpPoint {
 
 // The output buffer: with a size limit large enough, up to a bound, for a file of that
 // size, so that a line that does not fit is still whole in it and can start the next file.
-std::size_t WriteBufferSize(const SplitOptions& options) {
-  std::size_t size = std::max<std::size_t>(options.write_buffer_size, 1);
+std::size_t WriteBufferSize(const SplitOptions& options, const SplitTuning& tuning) {
+  std::size_t size = std::max<std::size_t>(tuning.write_buffer_size, 1);
   if (options.cut_by == CutBy::kBytes) {
     size = std::max(size, static_cast<std::size_t>(std::min<std::uint64_t>(
-                              options.max_file_bytes + 4, options.largest_limit_buffer)));
+                              options.max_file_bytes + 4, tuning.largest_limit_buffer)));
   }
   return size;
 }
@@ -157,9 +157,10 @@ std::size_t WriteBufferSize(const SplitOptions& options) {
 // code units, instantiated for bytes and for 16-bit units of either byte order.
 class SplitRun final : public SplitJobControl {
  public:
-  SplitRun(SplitHost& host, FileSystem& files, const SplitOptions& options)
-      : SplitRun(host, files, options,
-                 options.background_writes ? std::make_unique<IoWorker>() : nullptr) {}
+  SplitRun(SplitHost& host, FileSystem& files, const SplitOptions& options,
+           const SplitTuning& tuning)
+      : SplitRun(host, files, options, tuning,
+                 tuning.background_writes ? std::make_unique<IoWorker>() : nullptr) {}
 
   SplitOutcome Run();
   void StopAndCloseFiles() override;
@@ -178,16 +179,16 @@ class SplitRun final : public SplitJobControl {
 
  private:
   SplitRun(SplitHost& host, FileSystem& files, const SplitOptions& options,
-           std::unique_ptr<IoWorker> writer)
+           const SplitTuning& tuning, std::unique_ptr<IoWorker> writer)
       : host_(host),
         files_(files),
         options_(options),
         progress_(options.progress != nullptr ? *options.progress : own_progress_),
-        count_limit_(std::max<std::int32_t>(options.count_limit, 1)),
+        count_limit_(std::max<std::int32_t>(tuning.count_limit, 1)),
         cutter_(options),
-        read_capacity_(std::clamp<std::size_t>(options.read_buffer_size, 1, kMaxReadBuffer)),
+        read_capacity_(std::clamp<std::size_t>(tuning.read_buffer_size, 1, kMaxReadBuffer)),
         reader_(read_capacity_),
-        output_(files, WriteBufferSize(options), writer.get(), options.inline_write_bytes),
+        output_(files, WriteBufferSize(options, tuning), writer.get(), tuning.inline_write_bytes),
         writer_(std::move(writer)) {
     progress_ = SplitProgress{};
   }
@@ -312,6 +313,7 @@ SplitOutcome SplitRun::Run() {
   }
   // A file is made only when a line goes into it once the files are more than numbered
   // runs of N lines; parts are always made, all of them.
+  output_.SetReplaceExisting(options_.replace_existing);
   output_.SetMakeEmptyFiles(cutter_.by() == CutBy::kParts ||
                             (cutter_.by() == CutBy::kLines && !options_.keep_lines &&
                              !options_.header_lines.has_value()));
@@ -937,7 +939,8 @@ bool SplitRun::BeginNextOutput() {
   // With a size limit, the mark and the header count where they will be written: not in
   // an existing file that holds text already (the writer decides the same when it opens).
   counted_prologue_ = output_.prologue_size();
-  if (cutter_.by() == CutBy::kBytes && counted_prologue_ > 0 && files_.ExistingSize(path) > 0) {
+  if (cutter_.by() == CutBy::kBytes && counted_prologue_ > 0 && !output_.replace_existing() &&
+      files_.ExistingSize(path) > 0) {
     counted_prologue_ = 0;
   }
   output_path_ = path;
@@ -1024,8 +1027,9 @@ SplitOutcome SplitRun::End(SplitOutcome outcome) {
 
 }  // namespace
 
-SplitOutcome RunSplit(SplitHost& host, FileSystem& files, const SplitOptions& options) {
-  SplitRun run(host, files, options);
+SplitOutcome RunSplit(SplitHost& host, FileSystem& files, const SplitOptions& options,
+                      const SplitTuning& tuning) {
+  SplitRun run(host, files, options, tuning);
   return run.Run();
 }
 

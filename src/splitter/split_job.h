@@ -227,7 +227,32 @@ enum class CutBy {
   kParts,  // a line goes into the part its first byte's offset falls in, of `parts` parts
 };
 
+// What the user asks of a job.
 struct SplitOptions {
+  SplitProgress* progress = nullptr;  // updated while the job runs, when given
+  // The source's encoding. A mark at the start is not part of the first line; every output
+  // file the job creates or finds empty starts with it.
+  SourceEncoding encoding = SourceEncoding::kAuto;
+  LineEnds line_ends = LineEnds::kAuto;
+  // Lines as they are: no trim, blank lines kept and counted, each with its own line end.
+  bool keep_lines = false;
+  // The first lines the job would write, repeated at the start of every file it creates or
+  // finds empty (after the mark) and not counted as lines of any file.
+  std::optional<std::int32_t> header_lines;
+  CutBy cut_by = CutBy::kLines;
+  std::uint64_t max_file_bytes = 0;  // with kBytes: mark, header and lines of a file
+  std::int32_t parts = 0;            // with kParts
+  FileNamer names;                   // the file names in the folder
+  std::int32_t first_number = 1;     // the number of the first file (at least 0)
+  // Each output file the job opens is emptied before its first write (after the check that
+  // it is not the source), rather than appended to; files of numbers the job does not
+  // reach are left alone.
+  bool replace_existing = false;
+};
+
+// How the job uses memory and threads, and its limits: set by tests and benchmarks only.
+// The output is the same for every tuning.
+struct SplitTuning {
   std::size_t read_buffer_size = 1u << 19;   // bytes per source read (at least 1)
   std::size_t write_buffer_size = 1u << 19;  // output bytes gathered before a write (at least 1)
   // Full output buffers are written by a helper thread while the next one fills (two
@@ -237,32 +262,17 @@ struct SplitOptions {
   // Pieces of output up to this many bytes (small files) are written on the job's own
   // thread while the helper is idle, where handing them over would cost more than it saves.
   std::size_t inline_write_bytes = 16 * 1024;
-  SplitProgress* progress = nullptr;  // updated while the job runs, when given
-  // Largest file number and largest line count of one file; lowered only by tests.
+  // Largest file number and largest line count of one file.
   std::int32_t count_limit = 2147483647;
-  // The source's encoding. A mark at the start is not part of the first line; every output
-  // file the job creates or finds empty starts with it.
-  SourceEncoding encoding = SourceEncoding::kAuto;
-
-  LineEnds line_ends = LineEnds::kAuto;
-  // Lines as they are: no trim, blank lines kept and counted, each with its own line end.
-  bool keep_lines = false;
-  // The first lines the job would write, repeated at the start of every file it creates or
-  // finds empty (after the mark) and not counted as lines of any file.
-  std::optional<std::int32_t> header_lines;
-  CutBy cut_by = CutBy::kLines;
-  std::uint64_t max_file_bytes = 0;  // with kBytes: mark, header and lines of a file
   // With kBytes, the output buffer holds a file of max_file_bytes up to this size; lines
-  // longer than it are measured in the source (lowered only by tests).
+  // longer than it are measured in the source.
   std::size_t largest_limit_buffer = std::size_t{2} << 20;
-  std::int32_t parts = 0;         // with kParts
-  FileNamer names;                // the file names in the folder
-  std::int32_t first_number = 1;  // the number of the first file (at least 0)
 };
 
 enum class SplitOutcome { kFinished, kStopped, kFailed };
 
 // Runs one job to its end; the host's Job* action matching the outcome has been called.
-SplitOutcome RunSplit(SplitHost& host, FileSystem& files, const SplitOptions& options = {});
+SplitOutcome RunSplit(SplitHost& host, FileSystem& files, const SplitOptions& options = {},
+                      const SplitTuning& tuning = {});
 
 }  // namespace tarnwick

@@ -243,6 +243,39 @@ TEST_F(CommandLineTest, ModesByExample) {
   EXPECT_EQ(console.out, "v" + sep + "1.txt\n2 lines in 1 files, 7 bytes read\n");
 }
 
+TEST_F(CommandLineTest, ReplaceEmptiesEachFileItOpens) {
+  // Each file opened is emptied first and then gets the mark and the header as a new file
+  // would (an old file of another encoding included); files not reached are left alone.
+  const std::string le_mark("\xFF\xFE", 2);
+  files.files["in.txt"] = le_mark + std::string("h\0\n\0a\0\n\0b\0\n\0", 12);
+  files.files[Out(1)] = "old one, ANSI\r\n";
+  files.files[Out(2)] = le_mark + std::string("o\0", 2);
+  files.files[Out(3)] = "old three\r\n";
+  EXPECT_EQ(Run({"-l1", "--header", "--replace", "-k", "in.txt", "out"}), kExitSuccess);
+  EXPECT_EQ(files.files[Out(1)], le_mark + std::string("h\0\n\0a\0\n\0", 8));
+  EXPECT_EQ(files.files[Out(2)], le_mark + std::string("h\0\n\0b\0\n\0", 8));
+  EXPECT_EQ(files.files[Out(3)], "old three\r\n");
+
+  // With a size limit the header counts in a replaced file too.
+  files.files["h.txt"] = "h\na\nb\n";
+  files.files[Out(1)] = "old\r\n";
+  EXPECT_EQ(Run({"-b", "4", "--header", "--keep", "--replace", "h.txt", "out"}), kExitSuccess);
+  EXPECT_EQ(files.files[Out(1)], "h\na\n");
+  EXPECT_EQ(files.files[Out(2)], "h\nb\n");
+
+  // The source is never emptied; a failed write leaves a replaced file empty, not old.
+  files.aliases[Out(2)] = "in.txt";
+  const std::string source = files.files["in.txt"];
+  EXPECT_EQ(Run({"-l1", "--replace", "in.txt", "out"}), kExitFailure);
+  EXPECT_EQ(files.files["in.txt"], source);
+  files = MemoryFileSystem{};
+  files.files["h.txt"] = "h\na\nb\n";
+  files.files[Out(1)] = "a long old line\r\n";
+  files.write_fails_after = 1;
+  EXPECT_EQ(Run({"--replace", "-k", "h.txt", "out"}), kExitFailure);
+  EXPECT_EQ(files.files[Out(1)], "");
+}
+
 TEST_F(CommandLineTest, HelpAndVersion) {
   EXPECT_EQ(Run({"--help"}), kExitSuccess);
   EXPECT_EQ(console.out.rfind("usage: tarnwick-split [OPTION]... SOURCE DIR\n", 0), 0u);

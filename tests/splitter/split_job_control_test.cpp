@@ -67,12 +67,13 @@ TEST(SplitJobControl, StopAndCloseFilesWritesEveryProcessedLineBeforeItReturns) 
         h.stop = true;
       };
       SplitOptions options;
-      options.read_buffer_size = buffers.read;
-      options.write_buffer_size = buffers.write;
-      options.background_writes = buffers.background;
-      options.inline_write_bytes = stop_at % 2 == 0 ? 1 << 16 : 0;
       options.progress = &progress;
-      const SplitOutcome outcome = RunSplit(host, files, options);
+      SplitTuning tuning;
+      tuning.read_buffer_size = buffers.read;
+      tuning.write_buffer_size = buffers.write;
+      tuning.background_writes = buffers.background;
+      tuning.inline_write_bytes = stop_at % 2 == 0 ? 1 << 16 : 0;
+      const SplitOutcome outcome = RunSplit(host, files, options, tuning);
       if (!checked) continue;  // fewer pumps than stop_at
       EXPECT_EQ(outcome, SplitOutcome::kStopped);
       EXPECT_EQ(host.events, (std::vector<std::string>{"started", "stopped"}));
@@ -100,10 +101,10 @@ TEST(SplitJobControl, AFailureBeforeTheHostEndsTheJobIsStillReported) {
       host.on_pump = [](ScriptedHost& h) {
         if (h.pumps == 20) h.control->StopAndCloseFiles();
       };
-      SplitOptions options;
-      options.write_buffer_size = 16;
-      options.background_writes = background;
-      EXPECT_EQ(RunSplit(host, files, options), SplitOutcome::kFailed);
+      SplitTuning tuning;
+      tuning.write_buffer_size = 16;
+      tuning.background_writes = background;
+      EXPECT_EQ(RunSplit(host, files, {}, tuning), SplitOutcome::kFailed);
       ASSERT_TRUE(host.error) << background << thrown;
       EXPECT_EQ(host.error->kind, SplitErrorKind::kOutputWrite);
       EXPECT_EQ(host.error->path, Out(thrown ? 2 : 1));
@@ -130,15 +131,15 @@ TEST(SplitJobControl, TheControlIsGivenForTheJobOnly) {
 
 TEST(SplitJobIdentity, UnknownIdentitiesFallBackToTheFinalPaths) {
   for (const bool background : {true, false}) {
-    SplitOptions options;
-    options.background_writes = background;
+    SplitTuning tuning;
+    tuning.background_writes = background;
     // Every identity unknown (index 0): different files are split into as usual...
     MemoryFileSystem share;
     share.zero_indexes = true;
     share.files["in.txt"] = "a\r\nb\r\n";
     ScriptedHost host;
     host.lines_per_file = 1;
-    EXPECT_EQ(RunSplit(host, share, options), SplitOutcome::kFinished);
+    EXPECT_EQ(RunSplit(host, share, {}, tuning), SplitOutcome::kFinished);
     EXPECT_EQ(share.files[Out(2)], "b\r\n");
     // ...and another name of the source is refused by its final path, the source untouched.
     MemoryFileSystem same;
@@ -147,7 +148,7 @@ TEST(SplitJobIdentity, UnknownIdentitiesFallBackToTheFinalPaths) {
     same.aliases[Out(2)] = "in.txt";
     ScriptedHost refused;
     refused.lines_per_file = 1;
-    EXPECT_EQ(RunSplit(refused, same, options), SplitOutcome::kFailed);
+    EXPECT_EQ(RunSplit(refused, same, {}, tuning), SplitOutcome::kFailed);
     ASSERT_TRUE(refused.error.has_value());
     EXPECT_EQ(refused.error->kind, SplitErrorKind::kOutputIsSource);
     EXPECT_EQ(refused.error->path, Out(2));
@@ -159,7 +160,7 @@ TEST(SplitJobIdentity, UnknownIdentitiesFallBackToTheFinalPaths) {
     blind.comparable_paths = false;
     blind.files["in.txt"] = "a\r\n";
     ScriptedHost unknown;
-    EXPECT_EQ(RunSplit(unknown, blind, options), SplitOutcome::kFinished);
+    EXPECT_EQ(RunSplit(unknown, blind, {}, tuning), SplitOutcome::kFinished);
     EXPECT_EQ(blind.files[Out(1)], "a\r\n");
   }
 }

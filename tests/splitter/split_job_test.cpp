@@ -33,14 +33,14 @@ struct Config {
   bool background;
 };
 
-SplitOptions OptionsFor(const Config& config) {
-  SplitOptions options;
-  options.read_buffer_size = config.read;
-  options.write_buffer_size = config.write;
-  options.background_writes = config.background;
+SplitTuning TuningFor(const Config& config) {
+  SplitTuning tuning;
+  tuning.read_buffer_size = config.read;
+  tuning.write_buffer_size = config.write;
+  tuning.background_writes = config.background;
   // The helper takes every piece, except with the largest buffers (small pieces inline).
-  if (config.read < 1024) options.inline_write_bytes = 0;
-  return options;
+  if (config.read < 1024) tuning.inline_write_bytes = 0;
+  return tuning;
 }
 
 class SplitJobTest : public ::testing::TestWithParam<Config> {
@@ -49,7 +49,7 @@ class SplitJobTest : public ::testing::TestWithParam<Config> {
   SplitOutcome Split(const std::string& source, double n) {
     files.files["in.txt"] = source;
     host.lines_per_file = n;
-    return RunSplit(host, files, OptionsFor(GetParam()));
+    return RunSplit(host, files, {}, TuningFor(GetParam()));
   }
 
   MemoryFileSystem files;
@@ -142,8 +142,8 @@ TEST_P(SplitJobTest, MatchesReferenceModelOnRandomSources) {
     ModelSplit split{.n = n};
     if (round % 2 == 0) split = SplitTable()[random() % SplitTable().size()];
     host.lines_per_file = split.n == 0 ? 1 : split.n;
-    const SplitOptions options = WithModelSplit(OptionsFor(GetParam()), split);
-    ASSERT_EQ(RunSplit(host, files, options), SplitOutcome::kFinished);
+    const SplitOptions options = WithModelSplit({}, split);
+    ASSERT_EQ(RunSplit(host, files, options, TuningFor(GetParam())), SplitOutcome::kFinished);
     EXPECT_EQ(OutputFiles(files), ModelFiles(source, UnitModel{}, split)) << "round " << round;
   }
 }
@@ -178,13 +178,13 @@ TEST(SplitJobBuffers, TinyBuffersMatchReferenceModel) {
               files.files["in.txt"] = source;
               ScriptedHost host;
               host.lines_per_file = std::max(n, 1);
-              SplitOptions options;
-              options.read_buffer_size = read;
-              options.write_buffer_size = write;
-              options.largest_limit_buffer = write;  // lines longer than it are measured
-              options.background_writes = (read + write) % 2 == 0;
-              if (read % 4 != 0) options.inline_write_bytes = 0;  // the helper takes every piece
-              ASSERT_EQ(RunSplit(host, files, WithModelSplit(options, split)),
+              SplitTuning tuning;
+              tuning.read_buffer_size = read;
+              tuning.write_buffer_size = write;
+              tuning.largest_limit_buffer = write;  // lines longer than it are measured
+              tuning.background_writes = (read + write) % 2 == 0;
+              if (read % 4 != 0) tuning.inline_write_bytes = 0;  // the helper takes every piece
+              ASSERT_EQ(RunSplit(host, files, WithModelSplit({}, split), tuning),
                         SplitOutcome::kFinished);
               ASSERT_EQ(OutputFiles(files), ModelFiles(source, model, split))
                   << "read " << read << " write " << write << " n " << n << " rule "
@@ -294,10 +294,10 @@ TEST(SplitJobHost, HostWithFixedSettingsIsAskedLessOften) {
     };
     files.files["in.txt"] = "1\r\n2\r\n   \r\n3\r\n4\r\n";
     host.lines_per_file = 1;
-    SplitOptions options;
-    options.read_buffer_size = 6;  // the first block holds exactly the first two lines
-    options.background_writes = background;
-    EXPECT_EQ(RunSplit(host, files, options), SplitOutcome::kStopped);
+    SplitTuning tuning;
+    tuning.read_buffer_size = 6;  // the first block holds exactly the first two lines
+    tuning.background_writes = background;
+    EXPECT_EQ(RunSplit(host, files, {}, tuning), SplitOutcome::kStopped);
     EXPECT_EQ(host.stop_checks, 0);
     EXPECT_EQ(host.pumps, 1);
     EXPECT_EQ(host.lines_per_file_reads, 3);
@@ -311,9 +311,9 @@ TEST_P(SplitJobTest, ProgressCountsLinesFilesAndBytes) {
   host.on_pump = [&](ScriptedHost&) { seen.push_back(progress.lines_written); };
   files.files["in.txt"] = "a\r\n\r\nb\r\nc\r\n";
   host.lines_per_file = 2;
-  SplitOptions options = OptionsFor(GetParam());
+  SplitOptions options;
   options.progress = &progress;
-  EXPECT_EQ(RunSplit(host, files, options), SplitOutcome::kFinished);
+  EXPECT_EQ(RunSplit(host, files, options, TuningFor(GetParam())), SplitOutcome::kFinished);
   EXPECT_EQ(seen, (std::vector<std::int64_t>{1, 1, 3}));
   EXPECT_EQ(progress.lines_written, 3);
   EXPECT_EQ(progress.file_number, 2);
@@ -438,16 +438,17 @@ TEST(SplitJobFailures, FailuresPartWayLeaveWholeLinesOnly) {
           }
           for (int i = 1; no_cut_back && i <= 60; ++i) files.refuse_cut_back.insert(Out(i));
           SplitProgress progress;
+          SplitTuning tuning;
+          tuning.read_buffer_size = 16;
+          tuning.write_buffer_size = 24;  // shorter than the long lines
+          tuning.background_writes = background;
+          tuning.inline_write_bytes = at % 3 == 0 ? 16 : 0;
           SplitOptions options;
-          options.read_buffer_size = 16;
-          options.write_buffer_size = 24;  // shorter than the long lines
-          options.background_writes = background;
-          options.inline_write_bytes = at % 3 == 0 ? 16 : 0;
           options.progress = &progress;
           options = WithModelSplit(options, split);
           SplitOutcome outcome = SplitOutcome::kFailed;
           try {
-            outcome = RunSplit(host, files, options);
+            outcome = RunSplit(host, files, options, tuning);
           } catch (const std::bad_alloc&) {
             EXPECT_EQ(kind, kReadThrows);
           }
@@ -558,7 +559,7 @@ TEST_P(SplitJobTest, OutputThatIsTheSourceIsNeverWritten) {
   files.aliases["elsewhere/../out/2.txt"] = Out(2);
   host.source = "elsewhere/../out/2.txt";
   host.lines_per_file = 1;
-  EXPECT_EQ(RunSplit(host, files, OptionsFor(GetParam())), SplitOutcome::kFailed);
+  EXPECT_EQ(RunSplit(host, files, {}, TuningFor(GetParam())), SplitOutcome::kFailed);
   ASSERT_TRUE(host.error);
   EXPECT_EQ(host.error->kind, SplitErrorKind::kOutputIsSource);
   EXPECT_EQ(host.error->path, Out(2));
@@ -568,11 +569,11 @@ TEST_P(SplitJobTest, OutputThatIsTheSourceIsNeverWritten) {
 }
 
 TEST_P(SplitJobTest, CountsNeverPassTheirLimit) {
-  SplitOptions options = OptionsFor(GetParam());
-  options.count_limit = 3;
+  SplitTuning tuning = TuningFor(GetParam());
+  tuning.count_limit = 3;
   files.files["in.txt"] = "1\r\n2\r\n3\r\n4\r\n5\r\n";
   host.lines_per_file = 1;
-  EXPECT_EQ(RunSplit(host, files, options), SplitOutcome::kFailed);
+  EXPECT_EQ(RunSplit(host, files, {}, tuning), SplitOutcome::kFailed);
   ASSERT_TRUE(host.error);
   EXPECT_EQ(host.error->kind, SplitErrorKind::kCountOverflow);
   EXPECT_EQ(host.error->path, Out(4));
@@ -583,7 +584,7 @@ TEST_P(SplitJobTest, CountsNeverPassTheirLimit) {
   host = ScriptedHost{};
   files.files["in.txt"] = "1\r\n2\r\n   \r\n3\r\n  4\r\n5\r\n";
   host.lines_per_file = 100;
-  EXPECT_EQ(RunSplit(host, files, options), SplitOutcome::kFailed);
+  EXPECT_EQ(RunSplit(host, files, {}, tuning), SplitOutcome::kFailed);
   ASSERT_TRUE(host.error);
   EXPECT_EQ(host.error->kind, SplitErrorKind::kCountOverflow);
   EXPECT_EQ(host.error->path, Out(1));

@@ -76,11 +76,11 @@ class SystemFilesTest : public ::testing::Test {
 
   // Runs the job on the system file system.
   SplitOutcome Split(const fs::path& source, const fs::path& folder, double n,
-                     const SplitOptions& options = {}) {
+                     const SplitOptions& options = {}, const SplitTuning& tuning = {}) {
     host_.source = Utf8(source);
     host_.folder = Utf8(folder);
     host_.lines_per_file = n;
-    return RunSplit(host_, SystemFileSystem(), options);
+    return RunSplit(host_, SystemFileSystem(), options, tuning);
   }
 
   // The name the job gives output file `number` of `folder`.
@@ -132,11 +132,11 @@ TEST_F(SystemFilesTest, LargeSourceThroughBothBufferModes) {
   for (const bool background : {true, false}) {
     fs::remove_all(root_ / "out");
     fs::create_directory(root_ / "out");
-    SplitOptions options;
-    options.read_buffer_size = 300000;
-    options.write_buffer_size = 70000;
-    options.background_writes = background;
-    EXPECT_EQ(Split(root_ / "in.txt", root_ / "out", 7000, options), SplitOutcome::kFinished);
+    SplitTuning tuning;
+    tuning.read_buffer_size = 300000;
+    tuning.write_buffer_size = 70000;
+    tuning.background_writes = background;
+    EXPECT_EQ(Split(root_ / "in.txt", root_ / "out", 7000, {}, tuning), SplitOutcome::kFinished);
     EXPECT_EQ(OutputFiles(root_ / "out"), ReferenceFiles(source, 7000)) << background;
   }
 }
@@ -394,11 +394,11 @@ TEST_F(SystemFilesTest, StandardInputReadInPartHasTheSizeLeft) {
 TEST_F(SystemFilesTest, ALongLineIsMeasuredInTheSource) {
   const std::string source = "a\r\n" + std::string(100, 'x') + "  \r\nb\r\n" + std::string(30, 'y');
   WriteFile(root_ / "in.txt", source);
-  SplitOptions options;
-  options.read_buffer_size = 8;
-  options.write_buffer_size = options.largest_limit_buffer = 16;
+  SplitTuning tuning;
+  tuning.read_buffer_size = 8;
+  tuning.write_buffer_size = tuning.largest_limit_buffer = 16;
   const testing::ModelSplit split{.n = 0, .cut = CutBy::kBytes, .max_bytes = 110};
-  EXPECT_EQ(Split(root_ / "in.txt", root_ / "out", 1, testing::WithModelSplit(options, split)),
+  EXPECT_EQ(Split(root_ / "in.txt", root_ / "out", 1, testing::WithModelSplit({}, split), tuning),
             SplitOutcome::kFinished);
   EXPECT_EQ(OutputFiles(root_ / "out"), testing::ModelFiles(source, {}, split));
   EXPECT_EQ(OutputFiles(root_ / "out").size(), 2u);
@@ -421,9 +421,9 @@ TEST_F(SystemFilesTest, AStopInsideALongLineFromAPipeCutsItBack) {
   std::thread requester = RequestStop(
       SystemFileSystem(), stop, [&] { return host_.events.size() >= 2; },
       [&] { pipe.Send("\r\n"); }, [&] { return sent.load(); });
-  SplitOptions options;
-  options.write_buffer_size = 64;
-  EXPECT_EQ(Split(FromUtf8(pipe.name), root_ / "out", 100, options), SplitOutcome::kStopped);
+  SplitTuning tuning;
+  tuning.write_buffer_size = 64;
+  EXPECT_EQ(Split(FromUtf8(pipe.name), root_ / "out", 100, {}, tuning), SplitOutcome::kStopped);
   sender.join();
   requester.join();
   EXPECT_EQ(ReadFile(root_ / "out" / "1.txt"), "a\r\nb\r\n");

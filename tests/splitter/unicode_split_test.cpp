@@ -63,13 +63,14 @@ void Split(Job& run, const std::string& source, double n, std::size_t read = 1 <
   run.host.lines_per_file = n;
   SplitOptions options;
   if (split != nullptr) options = testing::WithModelSplit(options, *split);
-  options.read_buffer_size = read;
-  options.write_buffer_size = write;
-  options.largest_limit_buffer = write;  // with a size limit, longer lines are measured
-  options.background_writes = background;
-  options.inline_write_bytes = read % 3 == 0 ? 16 : 0;  // otherwise the helper takes every piece
   options.encoding = encoding;
-  run.outcome = RunSplit(run.host, run.files, options);
+  SplitTuning tuning;
+  tuning.read_buffer_size = read;
+  tuning.write_buffer_size = write;
+  tuning.largest_limit_buffer = write;  // with a size limit, longer lines are measured
+  tuning.background_writes = background;
+  tuning.inline_write_bytes = read % 3 == 0 ? 16 : 0;  // otherwise the helper takes every piece
+  run.outcome = RunSplit(run.host, run.files, options, tuning);
 }
 
 // A source of each marked encoding holding units whose bytes are 0D, 0A or 20 (U+0D0A,
@@ -305,8 +306,9 @@ TEST(UnicodeSplit, StopPumpAndProgressBehaveAsForAnsi) {
   run.host.lines_per_file = 5;
   SplitOptions options;
   options.progress = &progress;
-  options.read_buffer_size = 3;
-  EXPECT_EQ(RunSplit(run.host, run.files, options), SplitOutcome::kStopped);
+  SplitTuning tuning;
+  tuning.read_buffer_size = 3;
+  EXPECT_EQ(RunSplit(run.host, run.files, options, tuning), SplitOutcome::kStopped);
   EXPECT_EQ(run.host.pumps, 2);
   EXPECT_EQ(OutputFiles(run.files)[0],
             kLeMark + Units(kUtf16Le, {'a', '\r', '\n', 'b', '\r', '\n'}));
@@ -317,8 +319,8 @@ TEST(UnicodeSplit, StopPumpAndProgressBehaveAsForAnsi) {
   whole.files.files["in.txt"] = source + "Q";
   SplitOptions counting;
   counting.progress = &counted;
-  counting.read_buffer_size = 5;
-  EXPECT_EQ(RunSplit(whole.host, whole.files, counting), SplitOutcome::kFinished);
+  tuning.read_buffer_size = 5;
+  EXPECT_EQ(RunSplit(whole.host, whole.files, counting, tuning), SplitOutcome::kFinished);
   EXPECT_EQ(counted.bytes_read, source.size() + 1);
   EXPECT_EQ(counted.lines_written, 4);
 }
