@@ -3,6 +3,7 @@
 #include "cli/cli.h"
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -35,7 +36,8 @@ std::string HelpText() {
          "A line ends at CR or CR LF, and also at a lone LF when the first line end of\n"
          "SOURCE is an LF (text from Linux, macOS, Git and the web). Spaces at both ends of\n"
          "a line are removed, blank lines dropped and every line written with CR LF, unless\n"
-         "--keep. Files that exist already are appended to (see --replace). SOURCE and DIR are taken as\n"
+         "--keep. Files that exist already are appended to (see --replace). SOURCE and DIR are "
+         "taken as\n"
          "given, spaces included.\n"
          "\n"
          "Where a file ends (one of the three):\n"
@@ -285,9 +287,140 @@ class CliHost final : public SplitHost {
 struct Request {
   SplitOptions options;
   std::int32_t lines = kDefaultLines;
+  unsigned cuts = 0;  // -l, -b and -n given: bits 1, 2 and 4
   bool quiet = false;
   bool verbose = false;
   std::vector<std::string> operands;
+};
+
+// Reads a whole number from `least` to 2147483647 into `count`; false with the problem.
+bool TakeCount(const std::string& value, std::int32_t least, const std::string& what,
+               std::int32_t& count, std::string& problem) {
+  const auto parsed = ParseCount(value, least);
+  if (!parsed) {
+    problem = "invalid " + what + " '" + value + "' (a whole number from " + std::to_string(least) +
+              " to 2147483647)";
+    return false;
+  }
+  count = *parsed;
+  return true;
+}
+
+// What an option does with its value; false with the problem.
+using OptionAction = bool (*)(Request& request, const std::string& value, std::string& problem);
+
+// One option of the command line.
+struct OptionSpec {
+  std::string_view name;  // the long name, without "--"
+  char letter;            // the short one, or 0
+  enum Value { kNone, kRequired, kOptional } value;
+  std::string_view implied;  // the value of a kOptional option given without one
+  OptionAction action;
+};
+
+constexpr OptionSpec kOptionTable[] = {
+    {"lines",
+     'l',
+     OptionSpec::kRequired,
+     {},
+     [](Request& r, const std::string& v, std::string& problem) {
+       r.cuts |= 1;
+       return TakeCount(v, 1, "number of lines", r.lines, problem);
+     }},
+    {"bytes",
+     'b',
+     OptionSpec::kRequired,
+     {},
+     [](Request& r, const std::string& v, std::string& problem) {
+       const auto size = ParseSize(v);
+       if (!size) {
+         problem = "invalid size '" + v +
+                   "' (a whole number above 0, optionally with K, M, G, KB, MB or GB)";
+         return false;
+       }
+       r.cuts |= 2;
+       r.options.cut_by = CutBy::kBytes;
+       r.options.max_file_bytes = *size;
+       return true;
+     }},
+    {"parts",
+     'n',
+     OptionSpec::kRequired,
+     {},
+     [](Request& r, const std::string& v, std::string& problem) {
+       r.cuts |= 4;
+       r.options.cut_by = CutBy::kParts;
+       return TakeCount(v, 1, "number of parts", r.options.parts, problem);
+     }},
+    {"header", 0, OptionSpec::kOptional, "1",
+     [](Request& r, const std::string& v, std::string& problem) {
+       std::int32_t lines = 0;
+       if (!TakeCount(v, 0, "header (lines)", lines, problem)) return false;
+       r.options.header_lines = lines;
+       return true;
+     }},
+    {"keep",
+     'k',
+     OptionSpec::kNone,
+     {},
+     [](Request& r, const std::string&, std::string&) { return r.options.keep_lines = true; }},
+    {"name",
+     0,
+     OptionSpec::kRequired,
+     {},
+     [](Request& r, const std::string& v, std::string& problem) {
+       std::string why;
+       auto names = FileNamer::Parse(v, &why);
+       if (!names) problem = "invalid name pattern '" + v + "': " + why;
+       if (names) r.options.names = std::move(*names);
+       return names.has_value();
+     }},
+    {"start",
+     0,
+     OptionSpec::kRequired,
+     {},
+     [](Request& r, const std::string& v, std::string& problem) {
+       return TakeCount(v, 0, "first number", r.options.first_number, problem);
+     }},
+    {"replace",
+     0,
+     OptionSpec::kNone,
+     {},
+     [](Request& r, const std::string&, std::string&) {
+       return r.options.replace_existing = true;
+     }},
+    {"line-ends",
+     0,
+     OptionSpec::kRequired,
+     {},
+     [](Request& r, const std::string& v, std::string& problem) {
+       const auto rule = ParseName(v, kLineEndRules);
+       if (!rule) problem = "unknown line ends '" + v + "' (auto, cr or any)";
+       if (rule) r.options.line_ends = *rule;
+       return rule.has_value();
+     }},
+    {"encoding",
+     0,
+     OptionSpec::kRequired,
+     {},
+     [](Request& r, const std::string& v, std::string& problem) {
+       const auto encoding = ParseName(v, kEncodings);
+       if (!encoding) {
+         problem = "unknown encoding '" + v + "' (auto, ansi, utf-16le, utf-16be or utf-8)";
+       }
+       if (encoding) r.options.encoding = *encoding;
+       return encoding.has_value();
+     }},
+    {"verbose",
+     'v',
+     OptionSpec::kNone,
+     {},
+     [](Request& r, const std::string&, std::string&) { return r.verbose = true; }},
+    {"quiet",
+     'q',
+     OptionSpec::kNone,
+     {},
+     [](Request& r, const std::string&, std::string&) { return r.quiet = true; }},
 };
 
 // Reads the arguments into a request. On a usage error returns false with the problem in
@@ -310,9 +443,7 @@ class ArgumentReader {
       } else if (arg == "--version") {
         answer = std::string(kProgram) + " " TARNWICK_VERSION "\n";
         return true;
-      } else if (arg[1] == '-') {
-        if (!Long(arg, request, problem)) return false;
-      } else if (!Short(arg, request, problem)) {
+      } else if (!(arg[1] == '-' ? Long(arg, request, problem) : Short(arg, request, problem))) {
         return false;
       }
     }
@@ -323,25 +454,20 @@ class ArgumentReader {
   // One long option, with its value after '=' or (where it needs one) in the next argument.
   bool Long(const std::string& arg, Request& request, std::string& problem) {
     const std::size_t equals = arg.find('=');
-    const std::string name = arg.substr(0, equals);
-    std::optional<std::string> value;
-    if (equals != std::string::npos) value = arg.substr(equals + 1);
-    static constexpr std::string_view kFlags[] = {"--keep", "--verbose", "--quiet", "--replace"};
-    static constexpr std::string_view kValued[] = {"--lines", "--bytes",     "--parts",   "--name",
-                                                   "--start", "--line-ends", "--encoding"};
-    for (const std::string_view flag : kFlags) {
-      if (name != flag) continue;
-      if (value) return Fault(problem, "option " + name + " takes no value");
-      return Option(name.substr(1), {}, request, problem);
-    }
-    if (name == "--header") return Option("header", value.value_or("1"), request, problem);
-    for (const std::string_view valued : kValued) {
-      if (name != valued) continue;
-      if (!value) {
-        if (i_ + 1 >= args_.size()) return Fault(problem, "option " + name + " needs a value");
+    const std::string name = arg.substr(2, equals == std::string::npos ? equals : equals - 2);
+    for (const OptionSpec& option : kOptionTable) {
+      if (name != option.name) continue;
+      std::optional<std::string> value;
+      if (equals != std::string::npos) value = arg.substr(equals + 1);
+      if (value && option.value == OptionSpec::kNone) {
+        return Fault(problem, "option --" + name + " takes no value");
+      }
+      if (!value && option.value == OptionSpec::kOptional) value = std::string(option.implied);
+      if (!value && option.value == OptionSpec::kRequired) {
+        if (i_ + 1 >= args_.size()) return Fault(problem, "option --" + name + " needs a value");
         value = args_[++i_];
       }
-      return Option(name.substr(1), *value, request, problem);
+      return option.action(request, value.value_or(""), problem);
     }
     return Fault(problem, "unknown option '" + arg + "'");
   }
@@ -350,14 +476,13 @@ class ArgumentReader {
   bool Short(const std::string& arg, Request& request, std::string& problem) {
     for (std::size_t k = 1; k < arg.size(); ++k) {
       const char letter = arg[k];
-      const std::string_view names[] = {"-keep",  "-verbose", "-quiet",
-                                        "-lines", "-bytes",   "-parts"};
-      const std::size_t found = std::string_view("kvqlbn").find(letter);
-      if (found == std::string_view::npos) {
+      const auto option = std::find_if(std::begin(kOptionTable), std::end(kOptionTable),
+                                       [&](const OptionSpec& o) { return o.letter == letter; });
+      if (option == std::end(kOptionTable)) {
         return Fault(problem, "unknown option '-" + std::string(1, letter) + "'");
       }
-      if (found < 3) {
-        if (!Option(std::string(names[found]), {}, request, problem)) return false;
+      if (option->value == OptionSpec::kNone) {
+        if (!option->action(request, {}, problem)) return false;
         continue;
       }
       std::string value;
@@ -368,83 +493,15 @@ class ArgumentReader {
       } else {
         return Fault(problem, "option -" + std::string(1, letter) + " needs a value");
       }
-      return Option(std::string(names[found]), value, request, problem);
+      return option->action(request, value, problem);
     }
-    return true;
-  }
-
-  // Takes one option by its long name without the first '-' ("-lines").
-  bool Option(const std::string& name, const std::string& value, Request& request,
-              std::string& problem) {
-    SplitOptions& options = request.options;
-    if (name == "-keep") {
-      options.keep_lines = true;
-    } else if (name == "-verbose") {
-      request.verbose = true;
-    } else if (name == "-quiet") {
-      request.quiet = true;
-    } else if (name == "-replace") {
-      options.replace_existing = true;
-    } else if (name == "-lines") {
-      if (!TakeCount(value, 1, "number of lines", request.lines, problem)) return false;
-      lines_given_ = true;
-    } else if (name == "-bytes") {
-      const auto size = ParseSize(value);
-      if (!size) {
-        return Fault(problem, "invalid size '" + value +
-                                  "' (a whole number above 0, optionally with K, M, G, KB, MB "
-                                  "or GB)");
-      }
-      options.cut_by = CutBy::kBytes;
-      options.max_file_bytes = *size;
-      bytes_given_ = true;
-    } else if (name == "-parts") {
-      if (!TakeCount(value, 1, "number of parts", options.parts, problem)) return false;
-      options.cut_by = CutBy::kParts;
-      parts_given_ = true;
-    } else if (name == "header") {
-      std::int32_t lines = 0;
-      if (!TakeCount(value, 0, "header (lines)", lines, problem)) return false;
-      options.header_lines = lines;
-    } else if (name == "-name") {
-      std::string why;
-      auto names = FileNamer::Parse(value, &why);
-      if (!names) return Fault(problem, "invalid name pattern '" + value + "': " + why);
-      options.names = std::move(*names);
-    } else if (name == "-start") {
-      if (!TakeCount(value, 0, "first number", options.first_number, problem)) return false;
-    } else if (name == "-line-ends") {
-      const auto rule = ParseName(value, kLineEndRules);
-      if (!rule) return Fault(problem, "unknown line ends '" + value + "' (auto, cr or any)");
-      options.line_ends = *rule;
-    } else if (name == "-encoding") {
-      const auto encoding = ParseName(value, kEncodings);
-      if (!encoding) {
-        return Fault(problem,
-                     "unknown encoding '" + value + "' (auto, ansi, utf-16le, utf-16be or utf-8)");
-      }
-      options.encoding = *encoding;
-    }
-    return true;
-  }
-
-  // Reads a whole number from `least` to 2147483647 into `count`; false with the problem.
-  static bool TakeCount(const std::string& value, std::int32_t least, const std::string& what,
-                        std::int32_t& count, std::string& problem) {
-    const auto parsed = ParseCount(value, least);
-    if (!parsed) {
-      return Fault(problem, "invalid " + what + " '" + value + "' (a whole number from " +
-                                std::to_string(least) + " to 2147483647)");
-    }
-    count = *parsed;
     return true;
   }
 
   // The checks over the whole request.
-  bool Check(Request& request, std::string& problem) const {
-    if (lines_given_ + bytes_given_ + parts_given_ > 1) {
+  static bool Check(Request& request, std::string& problem) {
+    if (std::popcount(request.cuts) > 1)
       return Fault(problem, "-l, -b and -n cannot be used together");
-    }
     if (request.operands.size() < 2) return Fault(problem, "missing SOURCE or DIR");
     if (request.operands.size() > 2) return Fault(problem, "too many operands");
     if (request.operands[0] == "-") {
@@ -462,9 +519,6 @@ class ArgumentReader {
 
   const std::vector<std::string>& args_;
   std::size_t i_ = 0;
-  bool lines_given_ = false;
-  bool bytes_given_ = false;
-  bool parts_given_ = false;
 };
 
 // Writes one line to standard error: the program's name and `text`, whose control

@@ -111,4 +111,12 @@ std::string FileNamer::Name(std::int64_t number) const {
   return name;
 }
 
+bool OutputNames::Next(std::string folder, char separator, std::string& path) {
+  if (folder.empty() || (folder.back() != separator && folder.back() != '/')) folder += separator;
+  path = std::move(folder) + names_.Name(next_);
+  if (next_ > largest_) return false;
+  number_ = next_++;
+  return true;
+}
+
 }  // namespace tarnwick

@@ -1,5 +1,5 @@
 // Names of the output files: a pattern of literal text and fields ({n}, {n:W}, {stem},
-// {ext}) turned into a file name for each file number.
+// {ext}) turned into a file name for each file number, and the numbered paths of a job.
 #pragma once
 
 #include <cstdint>
@@ -43,6 +43,26 @@ class FileNamer {
   std::vector<Piece> pieces_;
   std::string stem_;
   std::string ext_;
+};
+
+// The paths of a job's files, in turn: the folder, a separator unless it ends with one
+// ("out/", "C:\\"), and the pattern's name of the next number, from the first on.
+class OutputNames {
+ public:
+  OutputNames(const FileNamer& names, std::int64_t first, std::int64_t largest)
+      : names_(names), next_(first), largest_(largest) {}
+
+  // The next file's path in `folder` (with `separator`). False when its number would pass
+  // the largest; `path` is then the name it would have.
+  bool Next(std::string folder, char separator, std::string& path);
+  // The number of the last path given (0 before the first).
+  std::int64_t number() const { return number_; }
+
+ private:
+  const FileNamer& names_;
+  std::int64_t next_;
+  std::int64_t largest_;
+  std::int64_t number_ = 0;
 };
 
 }  // namespace tarnwick

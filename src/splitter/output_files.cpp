@@ -117,12 +117,6 @@ std::vector<std::string> OutputFiles::TakeClosedFiles() {
   return std::exchange(closed_, {});
 }
 
-bool OutputFiles::FinishBeforeCurrentLine() {
-  if (abandoned_ || failed()) return false;
-  HandOver(committed_, /*close=*/true);
-  return !failed();
-}
-
 bool OutputFiles::EndHeader() {
   TakeIntoHeader(size_);
   capturing_header_ = false;
@@ -173,34 +167,29 @@ void OutputFiles::AppendSlow(const char* bytes, std::size_t count) {
     bytes += piece;
     count -= piece;
     if (count == 0) return;
-    if (committed_ > 0) {
-      HandOver(committed_, /*close=*/false);
-    } else {
-      line_cut_ = true;
-      HandOver(size_, /*close=*/false);
-    }
+    HandOver(committed_ > 0 ? committed_ : size_, /*close=*/false);
   }
 }
 
 // Makes the first `count` bytes of the buffer a task (the rest, an unfinished line, moves
 // to the next buffer), and goes on in the next buffer once its earlier task has run.
 void OutputFiles::HandOver(std::size_t count, bool close) {
+  assert(count <= size_ && committed_ <= size_);
   if (capturing_header_) {
     TakeIntoHeader(count);
     return;
   }
   handed_in_file_ = close ? 0 : handed_in_file_ + count;
   const bool complete = count <= committed_ || size_ == committed_;
-  const std::int64_t lines_now = line_counter_ != nullptr ? *line_counter_ : 0;
   Task task{path_,
             active_,
             count,
             !opened_,
             close,
             complete,
-            complete ? lines_now - lines_handed_ : 0,
+            complete ? lines_committed_ - lines_handed_ : 0,
             abandoned_};
-  if (complete) lines_handed_ = lines_now;
+  if (complete) lines_handed_ = lines_committed_;
   opened_ = !close;
   begun_ = !close;
   // Small pieces are written at once while the helper is idle (in order all the same): for
@@ -255,6 +244,9 @@ void OutputFiles::Run(const Task& task) {
     if (task.complete) line_end_ = file_size_;
   }
   if (ok) lines_kept_ += task.lines;
+  // The file's size at its last whole line: known with its size, and its size when it ends at
+  // a line boundary.
+  assert(line_end_ <= file_size_ && (!ok || !at_line_end_ || line_end_ == file_size_));
   // A write that failed part way keeps the whole lines that reached the file.
   if (!ok && file_size_ >= 0) {
     std::int64_t lines = 0;
@@ -285,34 +277,9 @@ void OutputFiles::Run(const Task& task) {
 // whole lines that the file took (0 when none), and how many lines end in them.
 std::size_t OutputFiles::KeptAfterFailedWrite(const Task& task, std::int64_t& lines) const {
   const std::int64_t now = open_file_->CurrentSize();
-  if (now <= file_size_) return 0;
-  const std::size_t unit = IsUtf16(encoding_) ? 2 : 1;
-  const bool big_endian = encoding_ == TextEncoding::kUtf16Be;
-  const std::size_t written =
-      std::min(task.count, static_cast<std::size_t>(now - file_size_)) / unit * unit;
-  // Whether the unit at `at` is U+00xx with xx = `low`.
-  const auto is = [&](std::size_t at, char low) {
-    if (unit == 1) return task.bytes[at] == low;
-    return task.bytes[at + (big_endian ? 1 : 0)] == low &&
-           task.bytes[at + (big_endian ? 0 : 1)] == 0;
-  };
-  std::size_t kept = 0;
-  for (std::size_t at = 0; at < written; at += unit) {
-    const bool cr = is(at, '\r');
-    const bool lf = is(at, '\n');
-    // At the end of a piece that is not a line's end, an LF may still follow in the next.
-    const bool next_lf = at + unit < task.count ? is(at + unit, '\n') : !task.complete;
-    // A line ends after this unit: CR LF's LF (trimmed lines end so), or in kept lines a CR
-    // not followed by LF, or an LF where LF ends lines.
-    const bool previous_cr = at >= unit && is(at - unit, '\r');
-    const bool ends =
-        kept_lines_ ? (cr && !next_lf) || (lf && (previous_cr || lf_ends_)) : lf && previous_cr;
-    if (ends) {
-      kept = at + unit;
-      ++lines;
-    }
-  }
-  return kept;
+  if (now <= file_size_ || whole_lines_ == nullptr) return 0;
+  const auto written = std::min(task.count, static_cast<std::size_t>(now - file_size_));
+  return whole_lines_(task.bytes, written, task.count, task.complete, lines);
 }
 
 // Cuts the open file back to the end of its last complete line (never below its size when

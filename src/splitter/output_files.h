@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cassert>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "splitter/line_end.h"
 #include "splitter/split_job.h"
 #include "splitter/text_encoding.h"
 
@@ -75,13 +77,9 @@ class OutputFiles {
     encoding_ = encoding;
     prologue_ = marked ? MarkOf(encoding) : std::string_view();
   }
-  // How the job's output lines end, so that a write that fails part way keeps every line
-  // the file took whole: kept lines end at CR, CR LF or (with lf_ends) LF; trimmed lines at
-  // CR LF.
-  void SetLineEnds(bool kept, bool lf_ends) {
-    kept_lines_ = kept;
-    lf_ends_ = lf_ends;
-  }
+  // Where the lines of the output end (WholeLinesIn for its rule), so that a write that
+  // fails part way keeps every line the file took whole.
+  void SetWholeLines(WholeLinesFinder whole_lines) { whole_lines_ = whole_lines; }
   // Whether a file no line went into is still made (created empty, or left as it was).
   void SetMakeEmptyFiles(bool make) { make_empty_files_ = make; }
   // Whether each file is emptied when opened (after the check that it is not the source),
@@ -101,16 +99,17 @@ class OutputFiles {
   // Bytes that start every file created or found empty: the mark and the header.
   std::size_t prologue_size() const { return prologue_.size(); }
 
-  // Starts the next output file, named `path` (the previous one has been finished). Bytes
-  // still in the buffer (a line moved by FinishBeforeLastLine) belong to it.
+  // Starts the next output file, named `path` (the previous one has been finished).
   void Begin(std::string path) {
     path_ = std::move(path);
     opened_ = false;
     begun_ = true;
   }
+  const std::string& path() const { return path_; }
 
   // Adds bytes to the output.
   void Append(const char* bytes, std::size_t count) {
+    assert(committed_ <= size_ && size_ <= capacity_);
     if (count <= capacity_ - size_) {
       std::memcpy(active_ + size_, bytes, count);
       size_ += count;
@@ -123,10 +122,11 @@ class OutputFiles {
   // the chunk is a whole number of code units, and so is `count`.
   void AppendRepeated(std::string_view chunk, std::uint64_t count);
 
-  // Marks everything appended so far as complete lines.
+  // Marks everything appended so far as complete lines: one more line (the header's lines
+  // are not counted).
   void EndLine() {
-    line_cut_ = false;
     committed_ = size_;
+    if (!capturing_header_) ++lines_committed_;
   }
 
   // Hands over the rest of the current file and its closing (an empty file is still
@@ -140,15 +140,6 @@ class OutputFiles {
   // Bytes of the current file appended by this job (the prologue not counted).
   std::uint64_t bytes_in_file() const { return handed_in_file_ + size_; }
   std::uint64_t handed_in_file() const { return handed_in_file_; }
-  // Whether `more` bytes of the line being appended would not fit in the buffer with the
-  // rest of the line, or part of the line has been handed over already: the line could then
-  // no longer be moved to the next file.
-  bool LineWouldSpill(std::uint64_t more) const {
-    return line_cut_ || size_ - committed_ + more > capacity_;
-  }
-  // Finishes the current file before the line being appended, which becomes the start of
-  // the next file (Begin names it). False when a failure is known.
-  bool FinishBeforeCurrentLine();
 
   // Waits until every task has run. False when one failed.
   bool Settle();
@@ -159,11 +150,16 @@ class OutputFiles {
   // at the end of the source. Nothing is handed over afterwards.
   void Abandon(bool stopped = false);
 
-  // Direct access for the fast path, which appends complete lines only.
+  // Direct access for the fast path, which appends complete lines only: it writes after
+  // size() up to capacity(), then tells how far and how many lines.
   char* data() { return active_; }
   std::size_t size() const { return size_; }
   std::size_t capacity() const { return capacity_; }
-  void SetSizeOfCompleteLines(std::size_t size) { size_ = committed_ = size; }
+  void AddCompleteLines(std::size_t size, std::int64_t lines) {
+    assert(committed_ <= size && size <= capacity_ && lines >= 0);
+    size_ = committed_ = size;
+    lines_committed_ += lines;
+  }
 
   bool failed() const { return failed_.load(std::memory_order_acquire); }
   // The lines now in the files (read after Settle): after a failure, those before it.
@@ -172,8 +168,6 @@ class OutputFiles {
   // why (read after Settle).
   const std::string& incomplete_file() const { return incomplete_file_; }
   const std::string& cut_back_reason() const { return cut_back_reason_; }
-  // The job's count of lines written so far, read at each hand-over.
-  void SetLineCounter(const std::int64_t* lines) { line_counter_ = lines; }
   // The first failure; read after Settle.
   SplitErrorKind failed_kind() const { return failed_kind_; }
   const std::string& failed_path() const { return failed_path_; }
@@ -218,8 +212,7 @@ class OutputFiles {
   std::string prologue_;  // the mark and the header
   bool make_empty_files_ = true;
   bool replace_existing_ = false;
-  bool kept_lines_ = false;
-  bool lf_ends_ = false;
+  WholeLinesFinder whole_lines_ = nullptr;
   bool capturing_header_ = false;
   std::size_t header_limit_ = 0;  // largest size of the mark and header
   std::size_t capacity_;
@@ -230,7 +223,6 @@ class OutputFiles {
   char* active_;             // its buffer
   std::size_t size_ = 0;
   std::size_t committed_ = 0;         // bytes of complete lines at the front of the buffer
-  bool line_cut_ = false;             // part of the line being appended has been handed over
   std::uint64_t handed_in_file_ = 0;  // bytes of the current file handed over
   std::string path_;                  // the current file
   bool opened_ = false;               // a task that opens the current file has been handed over
@@ -238,8 +230,8 @@ class OutputFiles {
   bool abandoned_ = false;            // Abandon has run: nothing more is handed over
   std::uint64_t last_ticket_ = 0;
 
-  const std::int64_t* line_counter_ = nullptr;
-  std::int64_t lines_handed_ = 0;  // the counter at the last hand-over of complete lines
+  std::int64_t lines_committed_ = 0;  // lines ended so far (the header's not counted)
+  std::int64_t lines_handed_ = 0;     // of them, those handed over
 
   // Used by the tasks only.
   std::unique_ptr<OutputFile> open_file_;

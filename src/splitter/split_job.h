@@ -264,9 +264,9 @@ struct SplitTuning {
   std::size_t inline_write_bytes = 16 * 1024;
   // Largest file number and largest line count of one file.
   std::int32_t count_limit = 2147483647;
-  // With kBytes, the output buffer holds a file of max_file_bytes up to this size; lines
-  // longer than it are measured in the source.
-  std::size_t largest_limit_buffer = std::size_t{2} << 20;
+  // A line up to this many bytes (at least a read) is read whole; a longer one is read in
+  // pieces, never held whole, and with kBytes measured in the source before it is written.
+  std::size_t line_bound = std::size_t{2} << 20;
 };
 
 enum class SplitOutcome { kFinished, kStopped, kFailed };

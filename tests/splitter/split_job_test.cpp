@@ -181,7 +181,7 @@ TEST(SplitJobBuffers, TinyBuffersMatchReferenceModel) {
               SplitTuning tuning;
               tuning.read_buffer_size = read;
               tuning.write_buffer_size = write;
-              tuning.largest_limit_buffer = write;  // lines longer than it are measured
+              tuning.line_bound = write;  // lines longer than it are measured
               tuning.background_writes = (read + write) % 2 == 0;
               if (read % 4 != 0) tuning.inline_write_bytes = 0;  // the helper takes every piece
               ASSERT_EQ(RunSplit(host, files, WithModelSplit({}, split), tuning),

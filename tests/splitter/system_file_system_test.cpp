@@ -314,9 +314,9 @@ class TestPipe {
 
 // Once `ready`, sets `stop` a little later (the reader waits by then) and wakes the reads
 // until `done` says the reader has seen it.
-std::thread RequestStop(FileSystem& files, std::atomic<bool>& stop,
-                        const std::function<bool()>& done, const std::function<void()>& late,
-                        const std::function<bool()>& ready = [] { return true; }) {
+std::thread RequestStop(
+    FileSystem& files, std::atomic<bool>& stop, const std::function<bool()>& done,
+    const std::function<void()>& late, const std::function<bool()>& ready = [] { return true; }) {
   return std::thread([&files, &stop, done, late, ready] {
     for (int i = 0; i < 3000 && !ready(); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -359,9 +359,8 @@ TEST_F(SystemFilesTest, StandardInputReadInPartHasTheSizeLeft) {
   WriteFile(root_ / "source", "skip\r\nrest\r\n");
   std::string error;
 #ifdef _WIN32
-  const HANDLE redirected =
-      CreateFileW((root_ / "source").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE redirected = CreateFileW((root_ / "source").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(redirected, INVALID_HANDLE_VALUE);
   ASSERT_TRUE(SetFilePointerEx(redirected, LARGE_INTEGER{{6, 0}}, nullptr, FILE_BEGIN));
   const HANDLE saved = GetStdHandle(STD_INPUT_HANDLE);
@@ -396,7 +395,7 @@ TEST_F(SystemFilesTest, ALongLineIsMeasuredInTheSource) {
   WriteFile(root_ / "in.txt", source);
   SplitTuning tuning;
   tuning.read_buffer_size = 8;
-  tuning.write_buffer_size = tuning.largest_limit_buffer = 16;
+  tuning.write_buffer_size = tuning.line_bound = 16;
   const testing::ModelSplit split{.n = 0, .cut = CutBy::kBytes, .max_bytes = 110};
   EXPECT_EQ(Split(root_ / "in.txt", root_ / "out", 1, testing::WithModelSplit({}, split), tuning),
             SplitOutcome::kFinished);

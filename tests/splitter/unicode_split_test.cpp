@@ -67,7 +67,7 @@ void Split(Job& run, const std::string& source, double n, std::size_t read = 1 <
   SplitTuning tuning;
   tuning.read_buffer_size = read;
   tuning.write_buffer_size = write;
-  tuning.largest_limit_buffer = write;  // with a size limit, longer lines are measured
+  tuning.line_bound = write;  // with a size limit, longer lines are measured
   tuning.background_writes = background;
   tuning.inline_write_bytes = read % 3 == 0 ? 16 : 0;  // otherwise the helper takes every piece
   run.outcome = RunSplit(run.host, run.files, options, tuning);

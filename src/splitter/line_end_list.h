@@ -1,6 +1,6 @@
-// Lists where the CRs of a block of bytes are, so the line loop can take each line end from
-// the list instead of searching for it (which would cost a library call and a
-// hard-to-predict branch per line).
+// Lists where the line ends of a block are (its CRs, or its CRs and LFs), so the line loop
+// takes each line end from the list instead of searching for it (which would cost a
+// library call and a hard-to-predict branch per line).
 #pragma once
 
 #include <cstddef>
@@ -9,11 +9,11 @@
 namespace tarnwick {
 
 // Bytes past the end of a block that the listing may read (they must be readable).
-inline constexpr std::size_t kCrListSlack = 64;
+inline constexpr std::size_t kLineEndListSlack = 64;
 
 // Entries past the count of bytes that the listing may write (the list needs room for
-// count + kCrListExtra entries).
-inline constexpr std::size_t kCrListExtra = 4;
+// count + kLineEndListExtra entries).
+inline constexpr std::size_t kLineEndListExtra = 4;
 
 // Writes the offsets of the CRs among `count` bytes into `out`; returns how many there
 // are. Uses the fastest variant available.

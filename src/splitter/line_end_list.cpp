@@ -1,6 +1,6 @@
-// Listing of the CRs of a block: SSE2 (or memchr) everywhere, AVX2 where the processor
-// has it.
-#include "splitter/cr_list.h"
+// Listing of the line ends of a block: SSE2 (or a plain loop) everywhere, AVX2 where the
+// processor has it.
+#include "splitter/line_end_list.h"
 
 #include <bit>
 #include <cstring>

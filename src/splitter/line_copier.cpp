@@ -1,0 +1,133 @@
+// The line loop's steps between lines: the cutter's judgements, file changes, the header.
+#include "splitter/line_copier.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "splitter/text_value.h"
+
+namespace tarnwick {
+
+void LineCopier::CloseFiles() {
+  if (closed_by_host_) return;
+  closed_by_host_ = true;
+  if (pump_point_.run_start != nullptr) {
+    // Inside the fast path: its unchanged lines not yet copied join the buffer first.
+    const auto run = static_cast<std::size_t>(pump_point_.pos - pump_point_.run_start);
+    std::memcpy(output_.data() + pump_point_.out_size, pump_point_.run_start, run);
+    output_.AddCompleteLines(pump_point_.out_size + run, pump_point_.lines);
+  }
+  output_.Abandon(/*stopped=*/true);
+}
+
+bool LineCopier::EndHeader(bool at_end) {
+  if (!header_phase_) return true;
+  header_phase_ = false;
+  if (!output_.EndHeader()) return false;
+  // A cut that makes every file (parts) makes them from the header alone.
+  return !(at_end && cutter_.MakesEmptyFiles()) || BeginFile();
+}
+
+bool LineCopier::MakeRemainingParts() {
+  if (files_begun_ == 0) return true;
+  while (cutter_.IsForLaterFile(FileLimits::kNone)) {
+    if (!NextFile()) return false;
+  }
+  return true;
+}
+
+bool LineCopier::FinishFile() {
+  if (files_begun_ == 0) return true;
+  if (!output_.Finish()) return false;
+  ReportClosedFiles();
+  return true;
+}
+
+void LineCopier::ReportClosedFiles() {
+  for (const std::string& path : output_.TakeClosedFiles()) host_.FileFinished(path);
+}
+
+// Before a line's first byte is written (its first non-space, when trimmed): the count
+// limit, then the cutter, which may end the file before the line. False when the job ended.
+bool LineCopier::BeforeContent(const char* first, std::uint64_t size, bool size_known) {
+  if (header_phase_) return true;
+  if (lines_in_file_ >= settings_.count_limit) {
+    error_ = SplitError{SplitErrorKind::kCountOverflow, output_.path(), {}, {}};
+    return false;
+  }
+  const LineToCome line{Offset(first), size, size_known};
+  return !cutter_.EndsBefore(lines_in_file_, output_.bytes_in_file(), line) || NextFile();
+}
+
+LineCopier::LineResult LineCopier::EndLine() {
+  output_.EndLine();
+  return output_.failed() ? LineResult::kFailed : LineResult::kWritten;
+}
+
+// After a line was written: the header's last line begins the first file; any other line
+// counts, and may complete its file (`file_done`). False when the job ended.
+bool LineCopier::AfterLine(bool& file_done) {
+  if (header_phase_) {
+    if (--header_left_ > 0) return true;
+    header_phase_ = false;
+    return output_.EndHeader() && BeginFile();
+  }
+  ++lines_in_file_;
+  ++progress_.lines_written;
+  file_done = cutter_.IsComplete(lines_in_file_);
+  return !file_done || NextFile();
+}
+
+bool LineCopier::NextFile() {
+  return FinishFile() && BeginFile();
+}
+
+// Begins the next numbered file: the folder is taken now; the file is opened when first
+// written to. False when its number would pass the limit.
+bool LineCopier::BeginFile() {
+  std::string folder = host_.OutputFolder();
+  if (settings_.trims_paths) folder = std::string(TrimSpaces(folder));
+  std::string path;
+  if (!names_.Next(std::move(folder), kPathSeparator, path)) {
+    error_ = SplitError{SplitErrorKind::kCountOverflow, std::move(path), {}, {}};
+    return false;
+  }
+  ++files_begun_;
+  lines_in_file_ = 0;
+  progress_.file_number = static_cast<std::int32_t>(names_.number());
+  // The mark and the header count where they will be written: not in an existing file that
+  // holds text already (the output decides the same when it opens it).
+  std::size_t counted = output_.prologue_size();
+  if (counted > 0 && cutter_.CountsBytes() && !settings_.replace_existing &&
+      files_.ExistingSize(path) > 0) {
+    counted = 0;
+  }
+  cutter_.BeginFile(counted);
+  output_.Begin(std::move(path));
+  return true;
+}
+
+bool LineCopier::ReadStop() const {
+  return settings_.fixed_stop != nullptr ? settings_.fixed_stop->load(std::memory_order_relaxed)
+                                         : host_.StopRequested();
+}
+
+// Where the fast path must leave the block: at the first line of the next part, or its end.
+const char* LineCopier::PartLimit() const {
+  const std::uint64_t next_part = cutter_.limits().next_part;
+  const auto size = static_cast<std::uint64_t>(block_.end - block_.begin);
+  if (next_part >= block_.offset + size) return block_.end;
+  if (next_part <= block_.offset) return block_.begin;
+  return block_.begin + (next_part - block_.offset);
+}
+
+// How far the fast path may fill the output buffer: its capacity, or what the current file
+// still has room for.
+std::size_t LineCopier::OutputLimit() const {
+  const std::uint64_t room = cutter_.limits().bytes;
+  const std::uint64_t handed = output_.handed_in_file();
+  const std::uint64_t left = room > handed ? room - handed : 0;
+  return static_cast<std::size_t>(std::min<std::uint64_t>(output_.capacity(), left));
+}
+
+}  // namespace tarnwick
