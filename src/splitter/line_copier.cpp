@@ -21,8 +21,7 @@ void LineCopier::CloseFiles() {
 }
 
 bool LineCopier::EndHeader(bool at_end) {
-  if (!header_phase_) return true;
-  header_phase_ = false;
+  if (!output_.in_header()) return true;
   if (!output_.EndHeader()) return false;
   // A cut that makes every file (parts) makes them from the header alone.
   return !(at_end && cutter_.MakesEmptyFiles()) || BeginFile();
@@ -50,7 +49,7 @@ void LineCopier::ReportClosedFiles() {
 // Before a line's first byte is written (its first non-space, when trimmed): the count
 // limit, then the cutter, which may end the file before the line. False when the job ended.
 bool LineCopier::BeforeContent(const char* first, std::uint64_t size, bool size_known) {
-  if (header_phase_) return true;
+  if (output_.in_header()) return true;
   if (lines_in_file_ >= settings_.count_limit) {
     error_ = SplitError{SplitErrorKind::kCountOverflow, output_.path(), {}, {}};
     return false;
@@ -67,9 +66,8 @@ LineCopier::LineResult LineCopier::EndLine() {
 // After a line was written: the header's last line begins the first file; any other line
 // counts, and may complete its file (`file_done`). False when the job ended.
 bool LineCopier::AfterLine(bool& file_done) {
-  if (header_phase_) {
+  if (output_.in_header()) {
     if (--header_left_ > 0) return true;
-    header_phase_ = false;
     return output_.EndHeader() && BeginFile();
   }
   ++lines_in_file_;

@@ -63,8 +63,7 @@ class LineCopier {
         output_(output),
         progress_(progress),
         settings_(settings),
-        header_left_(settings.header_lines),
-        header_phase_(settings.header_lines > 0) {}
+        header_left_(settings.header_lines) {}
 
   // Copies the lines of the source from its first block; with kAuto's rule (`deciding`)
   // the first line end decides whether a lone LF ends lines.
@@ -179,8 +178,7 @@ class LineCopier {
   bool decided_cr_ = false;    // it was a CR: lone LFs are characters from now on
   std::int32_t files_begun_ = 0;
   std::int32_t lines_in_file_ = 0;
-  std::int32_t header_left_;
-  bool header_phase_;  // the lines being read are the header
+  std::int32_t header_left_;  // lines of the header still to come
   std::optional<SplitError> error_;
   PumpPoint pump_point_;
   bool closed_by_host_ = false;
@@ -191,7 +189,7 @@ JobEnd LineCopier::Run(bool deciding) {
   deciding_ = deciding;
   UseRules<S>();
   if (!NextBlock<typename S::Rule>()) return JobEnd::kReadStopped;
-  if (header_phase_) {
+  if (header_left_ > 0) {
     output_.BeginHeader(kLargestHeader);
   } else if (!BeginFile()) {
     return JobEnd::kFailed;
@@ -234,7 +232,7 @@ JobEnd LineCopier::Loop() {
       continue;
     }
     bool stop = false;
-    if (pos_ != block_.end && !deciding_ && !header_phase_) {
+    if (pos_ != block_.end && !deciding_ && !output_.in_header()) {
       const FastExit exit =
           settings_.fixed_stop != nullptr ? CopyWholeLines<S, true>() : CopyWholeLines<S, false>();
       if (exit == FastExit::kBlockEnd) continue;
@@ -248,7 +246,7 @@ JobEnd LineCopier::Loop() {
     }
     if (closed_by_host_) return JobEnd::kClosedByHost;
     if (stop) return JobEnd::kStopSeen;
-    while (!header_phase_ && cutter_.IsForLaterFile(Offset(pos_))) {
+    while (!output_.in_header() && cutter_.IsForLaterFile(Offset(pos_))) {
       if (!NextFile()) return JobEnd::kFailed;
     }
     const LineResult result = CopyLine<S>();

@@ -96,6 +96,8 @@ class OutputFiles {
   }
   // False when the header is too long.
   bool EndHeader();
+  // Whether the lines appended now are the header's.
+  bool in_header() const { return capturing_header_; }
   // Bytes that start every file created or found empty: the mark and the header.
   std::size_t prologue_size() const { return prologue_.size(); }
 
