@@ -6,6 +6,9 @@
 //   SetCommand2Caption - UnskinForm before and SkinForm after the caption change.
 
 #include "app/frm_main.h"
+
+#include <new>
+
 #include "app/maker_texts.h"
 #include "dialogs/file_dialog.h"
 #include "dialogs/folder_browser.h"
@@ -60,7 +63,19 @@ std::wstring DescribeSplitError(const SplitError& error) {
       prefix = L"输出文件不能是源文件：";
       break;
     case SplitErrorKind::kCountOverflow:
-      prefix = L"文件数或行数超出上限：";
+      prefix = L"一个文件的行数超出上限（2147483647 行）：";
+      break;
+    case SplitErrorKind::kNumberOverflow:
+      prefix = L"文件编号超出上限（2147483647）：";
+      break;
+    case SplitErrorKind::kNoOutputFolder:
+      prefix = L"保存目录是空的，处理已停止。已写出的文件都以完整的行结束。";
+      break;
+    case SplitErrorKind::kHeaderPastSize:
+      prefix = L"表头已达到每个文件的大小上限，没有地方放行，未写入任何文件：";
+      break;
+    case SplitErrorKind::kOutOfMemory:
+      prefix = L"内存不足，处理已停止。已写出的文件都以完整的行结束。出错的文件：";
       break;
     case SplitErrorKind::kOutputEncoding:
       prefix = L"输出文件已有另一种编码的文本，未写入：";
@@ -73,7 +88,9 @@ std::wstring DescribeSplitError(const SplitError& error) {
       break;
   }
   std::wstring text = prefix + platform::Utf8ToWide(error.path);
-  if (!error.reason.empty()) text += L"\n" + platform::Utf8ToWide(error.reason);
+  // The library's reasons of its own are English; the system's come in the user's language.
+  const bool own_reason = error.kind == SplitErrorKind::kHeaderPastSize;
+  if (!error.reason.empty() && !own_reason) text += L"\n" + platform::Utf8ToWide(error.reason);
   if (!error.incomplete_file.empty()) {
     const std::wstring which = error.incomplete_file == error.path
                                    ? L"该文件"
@@ -175,11 +192,14 @@ void frmMain::RunJob() {
     RunSplit(*this, options_.file_system ? *options_.file_system : SystemFileSystem(),
              split_options);
     return;
+  } catch (const std::bad_alloc&) {
+    EndFailedJob(L"内存不足，处理已停止。已写出的文件都以完整的行结束。");
+    return;
   } catch (...) {
-    // The job could not go on (out of memory, for example). The library's own text is
-    // English and says nothing to the user; the window's message says what happened.
+    // The job could not go on. The library's own text is English and says nothing to the
+    // user; the window's message says what happened.
   }
-  EndFailedJob(L"处理时发生意外错误（例如内存不足），处理已停止。");
+  EndFailedJob(L"处理时发生意外错误，处理已停止。已写出的文件都以完整的行结束。");
 }
 
 // Stop: the job sees the flag at its next pass; the caption goes back at once.

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <new>
 #include <optional>
 #include <utility>
 
@@ -36,18 +37,23 @@ std::string HelpText() {
          "A line ends at CR or CR LF, and also at a lone LF when the first line end of\n"
          "SOURCE is an LF (text from Linux, macOS, Git and the web). Spaces at both ends of\n"
          "a line are removed, blank lines dropped and every line written with CR LF, unless\n"
-         "--keep. Files that exist already are appended to (see --replace). SOURCE and DIR are "
-         "taken as\n"
-         "given, spaces included.\n"
+         "--keep. Files that exist already are appended to (see --replace); an old last line\n"
+         "without a line end gets one first. A missing DIR is created. SOURCE and DIR are\n"
+         "taken as given, spaces included.\n"
          "\n"
          "Where a file ends (one of the three):\n"
          "  -l, --lines=N       N lines a file (default 1000); without -b, -n, --header and\n"
          "                      --keep a new file follows every full one, so the last may be\n"
-         "                      empty\n"
+         "                      empty. What an existing file holds does not count toward N\n"
+         "                      (see --replace)\n"
          "  -b, --bytes=SIZE    files of at most SIZE bytes of whole lines; SIZE a whole\n"
          "                      number, optional suffix K M G (1024, 1024^2, 1024^3) or KB MB\n"
          "                      GB (1000, 1000^2, 1000^3); a line that alone does not fit\n"
-         "                      goes into a file of its own; lines are never cut\n"
+         "                      goes into a file of its own; lines are never cut. What an\n"
+         "                      existing file holds does not count toward SIZE (see\n"
+         "                      --replace). A line longer than 2 MiB is measured in SOURCE;\n"
+         "                      from a pipe, which cannot be read ahead, such a line after\n"
+         "                      others starts a new file\n"
          "  -n, --parts=K       exactly K files of about equal size, lines whole (SOURCE must\n"
          "                      be a file whose size is known, not a pipe)\n"
          "Lines and names:\n"
@@ -55,7 +61,8 @@ std::string HelpText() {
          "                      creates or finds empty, and are not counted in N (at most\n"
          "                      2 MiB together)\n"
          "  -k, --keep          lines as they are: no trim, blank lines kept, each line with\n"
-         "                      its own line end; the files put together are SOURCE\n"
+         "                      its own line end; the files put together, less the mark each\n"
+         "                      starts with, are SOURCE\n"
          "      --name=PATTERN  file names: {n} the number, {n:W} zero-padded to W digits,\n"
          "                      {stem} SOURCE's name without its last extension, {ext} that\n"
          "                      extension without the dot (standard input: 'stdin', '');\n"
@@ -74,7 +81,9 @@ std::string HelpText() {
          "                      first bytes are; its own mark at the start still counts as\n"
          "                      the mark. The mark is not part of the first line; every file\n"
          "                      created or found empty starts with it (UTF-16 always has\n"
-         "                      one); an existing file of another encoding is refused.\n"
+         "                      one); an existing file of another encoding, or that starts\n"
+         "                      with another mark, is refused. A final odd byte of UTF-16\n"
+         "                      ends the last file.\n"
          "Output:\n"
          "  -v, --verbose       print each file's path when it is finished, and the totals\n"
          "  -q, --quiet         no progress line (it is shown only when stderr is a terminal)\n"
@@ -110,8 +119,9 @@ std::optional<std::int32_t> ParseCount(std::string_view text, std::int32_t least
 }
 
 // A size of at least one byte: digits and an optional suffix K M G (powers of 1024) or KB
-// MB GB (powers of 1000); nothing when malformed, 0 or past 2^64 - 1.
-std::optional<std::uint64_t> ParseSize(std::string_view text) {
+// MB GB (powers of 1000); nothing when malformed, 0 or past 2^64 - 1 (`too_large` then).
+std::optional<std::uint64_t> ParseSize(std::string_view text, bool& too_large) {
+  too_large = false;
   static constexpr std::pair<std::string_view, std::uint64_t> kSuffixes[] = {
       {"", 1},
       {"K", 1ull << 10},
@@ -130,10 +140,12 @@ std::optional<std::uint64_t> ParseSize(std::string_view text) {
     std::uint64_t value = 0;
     for (const char c : number) {
       const auto digit = static_cast<std::uint64_t>(c - '0');
-      if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
+      too_large = value > (UINT64_MAX - digit) / 10;
+      if (too_large) return std::nullopt;
       value = value * 10 + digit;
     }
-    if (value == 0 || value > UINT64_MAX / factor) return std::nullopt;
+    too_large = value > UINT64_MAX / factor;
+    if (value == 0 || too_large) return std::nullopt;
     return value * factor;
   }
   return std::nullopt;
@@ -332,10 +344,13 @@ constexpr OptionSpec kOptionTable[] = {
      OptionSpec::kRequired,
      {},
      [](Request& r, const std::string& v, std::string& problem) {
-       const auto size = ParseSize(v);
+       bool too_large = false;
+       const auto size = ParseSize(v, too_large);
        if (!size) {
-         problem = "invalid size '" + v +
-                   "' (a whole number above 0, optionally with K, M, G, KB, MB or GB)";
+         problem = too_large ? "size '" + v + "' is too large (at most 18446744073709551615 bytes)"
+                             : "invalid size '" + v +
+                                   "' (a whole number above 0, optionally with K, M, G, KB, MB "
+                                   "or GB)";
          return false;
        }
        r.cuts |= 2;
@@ -504,6 +519,15 @@ class ArgumentReader {
       return Fault(problem, "-l, -b and -n cannot be used together");
     if (request.operands.size() < 2) return Fault(problem, "missing SOURCE or DIR");
     if (request.operands.size() > 2) return Fault(problem, "too many operands");
+    if (request.operands[1].empty()) return Fault(problem, "DIR is empty: name the output folder");
+    const SplitOptions& options = request.options;
+    if (options.cut_by == CutBy::kParts &&
+        std::int64_t{options.first_number} + options.parts - 1 > 2147483647) {
+      return Fault(problem, "--start=" + std::to_string(options.first_number) + " with -n " +
+                                std::to_string(options.parts) +
+                                " would number files past 2147483647");
+    }
+    request.options.create_folders = true;  // a missing DIR is made, with its parents
     if (request.operands[0] == "-") {
       request.options.names.SetStandardInput();
     } else {
@@ -561,7 +585,7 @@ std::string DescribeError(const SplitError& error) {
   std::string reason = error.reason;
   switch (error.kind) {
     case SplitErrorKind::kSourceOpen:
-      verb = "cannot open";
+      verb = error.path == "-" ? "cannot read" : "cannot open";  // standard input is not opened
       break;
     case SplitErrorKind::kSourceRead:
       verb = "cannot read";
@@ -572,7 +596,14 @@ std::string DescribeError(const SplitError& error) {
       reason = "it is the source file";
       break;
     case SplitErrorKind::kCountOverflow:
-      reason = "more than 2147483647 files, or lines in one file";
+      reason = "more than 2147483647 lines in one file";
+      break;
+    case SplitErrorKind::kNumberOverflow:
+      reason = "file numbers end at 2147483647";
+      break;
+    case SplitErrorKind::kNoOutputFolder:
+      verb = "cannot write into the output folder";
+      reason = "it is empty";
       break;
     case SplitErrorKind::kOutputEncoding:
       reason = "it holds text of another encoding (left unchanged)";
@@ -580,6 +611,13 @@ std::string DescribeError(const SplitError& error) {
     case SplitErrorKind::kHeaderTooLong:
       verb = "cannot repeat the header of";
       reason = "its header lines are longer than 2 MiB together (nothing was written)";
+      break;
+    case SplitErrorKind::kHeaderPastSize:
+      verb = "cannot repeat the header of";
+      reason += " (nothing was written)";
+      break;
+    case SplitErrorKind::kOutOfMemory:
+      reason = "out of memory";
       break;
     case SplitErrorKind::kSourceSizeUnknown:
       verb = "cannot split into parts";
@@ -608,6 +646,13 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileS
     return kExitSuccess;
   }
 
+  // A pipe or device has no size to cut into parts: said before it is opened, which for a
+  // FIFO would wait for its writer.
+  const std::string& source = request.operands[0];
+  if (request.options.cut_by == CutBy::kParts && source != "-" && files.IsStreamPath(source)) {
+    return UsageError(console, DescribeError({SplitErrorKind::kSourceSizeUnknown, source, {}, {}}));
+  }
+
   SplitProgress progress;
   std::optional<ProgressLine> progress_line;
   if (!request.quiet && console.ErrIsTerminal()) progress_line.emplace(console, progress);
@@ -620,10 +665,13 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileS
     outcome = RunSplit(host, files, options);
     NotifyFilesClosed();  // before any more console output: the console may be closing
   } catch (const std::exception& error) {
-    // The job could not go on (out of memory, for example): an error, not a crash.
+    // The job could not go on (out of memory, for example): an error, not a crash; the
+    // files end with whole lines all the same.
     NotifyFilesClosed();
     if (progress_line) progress_line->Finish();
-    ErrorLine(console, error.what());
+    const bool memory = dynamic_cast<const std::bad_alloc*>(&error) != nullptr;
+    ErrorLine(console, memory ? "out of memory (the files written end with whole lines)"
+                              : std::string(error.what()));
     return kExitFailure;
   }
   if (progress_line) progress_line->Finish();

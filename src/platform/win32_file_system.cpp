@@ -283,10 +283,13 @@ class Win32OutputFile final : public OutputFile {
   // The identity is asked for only when needed: each question is a round trip to the file
   // system (and to the Wine server), paid for every file otherwise. A file just created is
   // empty without asking; a device has no size.
-  Win32OutputFile(HANDLE handle, bool created) : handle_(handle) {
+  Win32OutputFile(HANDLE handle, bool created, bool readable)
+      : handle_(handle), readable_(readable) {
     LARGE_INTEGER size{};
     if (created) {
       opened_size_ = 0;
+    } else if (GetFileType(handle) != FILE_TYPE_DISK) {
+      stream_ = true;  // a pipe or device: no size, written as a stream
     } else if (GetFileSizeEx(handle, &size)) {
       opened_size_ = size.QuadPart;
     }
@@ -336,23 +339,25 @@ class Win32OutputFile final : public OutputFile {
   }
 
   std::int64_t ReadHead(char* buffer, std::size_t capacity, std::string& error) override {
-    std::size_t have = 0;
-    while (have < capacity) {
-      // Reads at an explicit offset; writes on this append-only handle still go to the end.
-      OVERLAPPED at{};
-      at.Offset = static_cast<DWORD>(have);
-      DWORD read = 0;
-      if (!ReadFile(handle_, buffer + have, static_cast<DWORD>(capacity - have), &read, &at)) {
-        const DWORD code = GetLastError();
-        if (code == ERROR_HANDLE_EOF) break;
-        error = SystemErrorText(code);
-        return -1;
-      }
-      if (read == 0) break;
-      have += read;
+    // Open for writing only: judged by its size. Empty, it reads as empty (and so gets the
+    // mark); otherwise its start is unknown and the job appends after it unseen.
+    if (!readable_) {
+      if (opened_size_ == 0) return 0;
+      error = SystemErrorText(ERROR_ACCESS_DENIED);
+      return kHeadUnreadable;
     }
-    return static_cast<std::int64_t>(have);
+    return ReadAt(0, buffer, capacity, error);
   }
+  std::int64_t ReadLast(char* buffer, std::size_t count, std::string& error) override {
+    if (!readable_ || opened_size_ < 0) {
+      error = SystemErrorText(ERROR_ACCESS_DENIED);
+      return -1;
+    }
+    const std::uint64_t size = static_cast<std::uint64_t>(opened_size_);
+    const std::size_t have = size < count ? static_cast<std::size_t>(size) : count;
+    return ReadAt(size - have, buffer, have, error);
+  }
+  bool IsStream() const override { return stream_; }
 
   std::int64_t OpenedSize() const override { return opened_size_; }
   std::int64_t CurrentSize() const override {
@@ -380,7 +385,31 @@ class Win32OutputFile final : public OutputFile {
   }
 
  private:
+  // Reads up to `capacity` bytes at `offset`; writes on this append-only handle still go to
+  // the end of the file.
+  std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t capacity,
+                      std::string& error) {
+    std::size_t have = 0;
+    while (have < capacity) {
+      OVERLAPPED at{};
+      at.Offset = static_cast<DWORD>(offset + have);
+      at.OffsetHigh = static_cast<DWORD>((offset + have) >> 32);
+      DWORD read = 0;
+      if (!ReadFile(handle_, buffer + have, static_cast<DWORD>(capacity - have), &read, &at)) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_HANDLE_EOF) break;
+        error = SystemErrorText(code);
+        return -1;
+      }
+      if (read == 0) break;
+      have += read;
+    }
+    return static_cast<std::int64_t>(have);
+  }
+
   HANDLE handle_;
+  bool readable_;
+  bool stream_ = false;
   mutable std::optional<FileIdentity> identity_;
   std::int64_t opened_size_ = -1;
 };
@@ -439,18 +468,57 @@ class Win32FileSystemImpl final : public FileSystem {
     }
     wide = ExtendedLengthPath(wide);
     // Every write goes to the end of the file (Write asks for it). Write-data access to cut
-    // the file back, read access for the start of an existing file (its byte-order mark).
-    const HANDLE handle = CreateFileW(
-        wide.c_str(),
-        FILE_APPEND_DATA | FILE_WRITE_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-        FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // the file back, read access for the start and end of an existing file (its byte-order
+    // mark, its last line end); a file the user may write but not read is opened for
+    // writing only.
+    constexpr DWORD kWrite =
+        FILE_APPEND_DATA | FILE_WRITE_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+    bool readable = true;
+    HANDLE handle = CreateFileW(wide.c_str(), kWrite | FILE_READ_DATA, FILE_SHARE_READ, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
+      readable = false;
+      handle = CreateFileW(wide.c_str(), kWrite, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
     if (handle == INVALID_HANDLE_VALUE) {
       error = SystemErrorText(GetLastError());
       return nullptr;
     }
     // OPEN_ALWAYS tells a file that was there by ERROR_ALREADY_EXISTS.
     const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
-    return std::make_unique<Win32OutputFile>(handle, created);
+    return std::make_unique<Win32OutputFile>(handle, created, readable);
+  }
+
+  bool CreateFolders(const std::string& path, std::string& error) override {
+    std::wstring wide;
+    if (!Utf8ToWide(path, wide)) {
+      error = SystemErrorText(ERROR_NO_UNICODE_TRANSLATION);
+      return false;
+    }
+    // Each folder after the root (C:\ or \\server\share\), parents first; the last
+    // step says what went wrong.
+    std::size_t root = wide.size() >= 3 && wide[1] == L':' ? 3 : 0;
+    if (wide.rfind(L"\\\\", 0) == 0) {
+      const std::size_t server = wide.find(L'\\', 2);
+      root = server == std::wstring::npos ? wide.size() : wide.find(L'\\', server + 1);
+      if (root == std::wstring::npos) root = wide.size();
+    }
+    for (std::size_t at = wide.find_first_of(L"\\/", root); at != std::wstring::npos;
+         at = wide.find_first_of(L"\\/", at + 1)) {
+      CreateDirectoryW(ExtendedLengthPath(wide.substr(0, at)).c_str(), nullptr);
+    }
+    const std::wstring full = ExtendedLengthPath(wide);
+    if (!CreateDirectoryW(full.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+      error = SystemErrorText(GetLastError());
+      return false;
+    }
+    const DWORD attributes = GetFileAttributesW(full.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      error = SystemErrorText(ERROR_DIRECTORY);
+      return false;
+    }
+    return true;
   }
 
   void SetStopFlag(const std::atomic<bool>* flag) override { waker_.SetStopFlag(flag); }

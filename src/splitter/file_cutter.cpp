@@ -8,15 +8,16 @@ namespace {
 // whose settings cannot change.
 class LinesCutter final : public FileCutter {
  public:
-  LinesCutter(SplitHost& host, bool fixed_settings, bool classic)
+  LinesCutter(SplitHost& host, bool fixed_settings, bool classic, std::int64_t max_lines)
       : host_(host), fixed_(fixed_settings), classic_(classic) {
     if (!fixed_) limits_.lines_from_host = &host_;
+    limits_.max_lines = max_lines;
   }
   void BeginFile(std::uint64_t) override {
     if (fixed_) limits_.lines = host_.LinesPerFile();
   }
   // N compared as a real number: any N not above 1 gives one line a file, 2.5 gives three.
-  bool IsComplete(std::int32_t lines) override {
+  bool IsComplete(std::int64_t lines) override {
     return static_cast<double>(lines) >= (fixed_ ? limits_.lines : host_.LinesPerFile());
   }
   // The classic split (trimmed lines, no header) starts the next file after every full
@@ -39,13 +40,14 @@ class SizeCutter final : public FileCutter {
     limits_.bytes = counted < max_ ? max_ - counted : 0;
   }
   bool CountsBytes() const override { return true; }
-  bool EndsBefore(std::int32_t lines, std::uint64_t bytes, const LineToCome& line) override {
+  bool EndsBefore(std::int64_t lines, std::uint64_t bytes, const LineToCome& line) override {
     if (lines == 0) return false;
     const std::uint64_t room = bytes < limits_.bytes ? limits_.bytes - bytes : 0;
     if (line.size_known) return line.size > room;
     if (!look_ahead_) look_ahead_ = std::make_unique<char[]>(kLookAheadBytes);
-    return !measure_(*source_, line.offset, room, look_ahead_.get());
+    return !measure_(*source_, line.offset, room, look_ahead_.get(), stopped_);
   }
+  bool LeavesRoomAfter(std::uint64_t prologue) const override { return prologue < max_; }
 
  private:
   std::uint64_t max_;
@@ -85,7 +87,7 @@ class PartsCutter final : public FileCutter {
 }  // namespace
 
 std::unique_ptr<FileCutter> FileCutter::For(const SplitOptions& options, SplitHost& host,
-                                            bool fixed_settings) {
+                                            bool fixed_settings, std::int64_t max_lines) {
   switch (options.cut_by) {
     case CutBy::kLines:
       break;
@@ -94,8 +96,9 @@ std::unique_ptr<FileCutter> FileCutter::For(const SplitOptions& options, SplitHo
     case CutBy::kParts:
       return std::make_unique<PartsCutter>(options.parts);
   }
-  return std::make_unique<LinesCutter>(host, fixed_settings,
-                                       !options.keep_lines && !options.header_lines.has_value());
+  // Zero header lines is no header.
+  const bool classic = !options.keep_lines && options.header_lines.value_or(0) == 0;
+  return std::make_unique<LinesCutter>(host, fixed_settings, classic, max_lines);
 }
 
 }  // namespace tarnwick

@@ -21,10 +21,18 @@ void LineCopier::CloseFiles() {
 }
 
 bool LineCopier::EndHeader(bool at_end) {
-  if (!output_.in_header()) return true;
-  if (!output_.EndHeader()) return false;
-  // A cut that makes every file (parts) makes them from the header alone.
-  return !(at_end && cutter_.MakesEmptyFiles()) || BeginFile();
+  if (output_.in_header()) {
+    if (!output_.EndHeader()) return false;
+    if (!cutter_.LeavesRoomAfter(output_.prologue_size())) {
+      error_ = SplitError{SplitErrorKind::kHeaderPastSize, {}, {}, {}};
+      return false;
+    }
+  }
+  if (!at_end || !output_.has_header() || output_.made_a_file()) return true;
+  // A source that is only its header gives one file holding it, as every file would start.
+  if (files_begun_ == 0 && !BeginFile()) return false;
+  output_.MakeCurrentFile();
+  return true;
 }
 
 bool LineCopier::MakeRemainingParts() {
@@ -35,8 +43,15 @@ bool LineCopier::MakeRemainingParts() {
   return true;
 }
 
+// Hands over the rest of the current file and its closing. A file whose number ran out is
+// an error only where it must be made.
 bool LineCopier::FinishFile() {
   if (files_begun_ == 0) return true;
+  if (!overflowed_.empty()) {
+    if (!cutter_.MakesEmptyFiles() && !output_.must_make_current()) return true;
+    error_ = SplitError{SplitErrorKind::kNumberOverflow, overflowed_, {}, {}};
+    return false;
+  }
   if (!output_.Finish()) return false;
   ReportClosedFiles();
   return true;
@@ -46,16 +61,28 @@ void LineCopier::ReportClosedFiles() {
   for (const std::string& path : output_.TakeClosedFiles()) host_.FileFinished(path);
 }
 
-// Before a line's first byte is written (its first non-space, when trimmed): the count
-// limit, then the cutter, which may end the file before the line. False when the job ended.
+// Before a line's first byte is written (its first non-space, when trimmed): the file it
+// goes into must have a number, and room for another line; then the cutter may end the
+// file before the line. False when the job ended.
 bool LineCopier::BeforeContent(const char* first, std::uint64_t size, bool size_known) {
   if (output_.in_header()) return true;
-  if (lines_in_file_ >= settings_.count_limit) {
+  if (!overflowed_.empty()) {
+    error_ = SplitError{SplitErrorKind::kNumberOverflow, overflowed_, {}, {}};
+    return false;
+  }
+  if (lines_in_file_ >= cutter_.limits().max_lines) {
     error_ = SplitError{SplitErrorKind::kCountOverflow, output_.path(), {}, {}};
     return false;
   }
   const LineToCome line{Offset(first), size, size_known};
   return !cutter_.EndsBefore(lines_in_file_, output_.bytes_in_file(), line) || NextFile();
+}
+
+// Inside a line: the pump runs, then whether a stop came (or the host closed the files).
+bool LineCopier::StopSeenInLine() {
+  host_.PumpMessages();
+  stopped_in_line_ = closed_by_host_ || ReadStop();
+  return stopped_in_line_;
 }
 
 LineCopier::LineResult LineCopier::EndLine() {
@@ -68,7 +95,7 @@ LineCopier::LineResult LineCopier::EndLine() {
 bool LineCopier::AfterLine(bool& file_done) {
   if (output_.in_header()) {
     if (--header_left_ > 0) return true;
-    return output_.EndHeader() && BeginFile();
+    return EndHeader(/*at_end=*/false) && BeginFile();
   }
   ++lines_in_file_;
   ++progress_.lines_written;
@@ -81,23 +108,28 @@ bool LineCopier::NextFile() {
 }
 
 // Begins the next numbered file: the folder is taken now; the file is opened when first
-// written to. False when its number would pass the limit.
+// written to. False when there is no folder; a number past the largest is kept until a
+// line needs its file.
 bool LineCopier::BeginFile() {
   std::string folder = host_.OutputFolder();
   if (settings_.trims_paths) folder = std::string(TrimSpaces(folder));
-  std::string path;
-  if (!names_.Next(std::move(folder), kPathSeparator, path)) {
-    error_ = SplitError{SplitErrorKind::kCountOverflow, std::move(path), {}, {}};
+  if (folder.empty()) {
+    error_ = SplitError{SplitErrorKind::kNoOutputFolder, {}, {}, {}};
     return false;
   }
   ++files_begun_;
   lines_in_file_ = 0;
+  std::string path;
+  if (!names_.Next(std::move(folder), kPathSeparator, path)) {
+    overflowed_ = std::move(path);
+    return true;
+  }
   progress_.file_number = static_cast<std::int32_t>(names_.number());
   // The mark and the header count where they will be written: not in an existing file that
   // holds text already (the output decides the same when it opens it).
   std::size_t counted = output_.prologue_size();
   if (counted > 0 && cutter_.CountsBytes() && !settings_.replace_existing &&
-      files_.ExistingSize(path) > 0) {
+      files_.ExistingSize(path) > static_cast<std::int64_t>(output_.mark_size())) {
     counted = 0;
   }
   cutter_.BeginFile(counted);

@@ -37,6 +37,7 @@ enum class JobEnd {
   kSourceEnded,   // the end of the source
   kStopSeen,      // a stop seen before a line
   kReadStopped,   // a stop ended a read that waited for data
+  kStopInLine,    // a stop seen inside a line longer than the bound
   kClosedByHost,  // the host closed the files from inside the pump (StopAndCloseFiles)
   kFailed,        // an error: the loop's own (error()) or else the output's
 };
@@ -44,7 +45,6 @@ enum class JobEnd {
 // What the line loop needs of the job, fixed for its run.
 struct LoopSettings {
   const std::atomic<bool>* fixed_stop = nullptr;  // the host's, when its settings are fixed
-  std::int32_t count_limit = 2147483647;          // lines in one file
   std::int32_t header_lines = 0;                  // repeated at the start of every file
   bool trims_paths = true;                        // the folder's spaces at both ends go
   bool replace_existing = false;                  // files are emptied when opened
@@ -63,7 +63,9 @@ class LineCopier {
         output_(output),
         progress_(progress),
         settings_(settings),
-        header_left_(settings.header_lines) {}
+        header_left_(settings.header_lines) {
+    cutter_.StopMeasuringWhen([this] { return StopSeenInLine(); });
+  }
 
   // Copies the lines of the source from its first block; with kAuto's rule (`deciding`)
   // the first line end decides whether a lone LF ends lines.
@@ -74,10 +76,10 @@ class LineCopier {
   // closed with every other.
   void CloseFiles();
 
-  // The steps of the job's end. A header not yet complete becomes the header (with parts
-  // and `at_end`, the first part then begins); every part up to the last is made; the
-  // current file is handed over and closed. False when the output failed or the numbers
-  // ran out (error()).
+  // The steps of the job's end. A header not yet complete becomes the header, and at the
+  // end of a source that was only its header one file holds it; every part up to the last
+  // is made; the current file is handed over and closed. False when the output failed or
+  // the numbers ran out (error()).
   bool EndHeader(bool at_end);
   bool MakeRemainingParts();
   bool FinishFile();
@@ -89,7 +91,7 @@ class LineCopier {
 
  private:
   enum class FastExit { kGeneral, kBlockEnd, kStop, kFileComplete };
-  enum class LineResult { kBlank, kWritten, kFailed, kReadEnded };
+  enum class LineResult { kBlank, kWritten, kFailed, kReadEnded, kStopped, kClosedByHost };
   // The fast path's place, held in registers while it runs: the block's lines before `pos`
   // are done, those from `run_start` (unchanged lines) not yet copied to `out`.
   struct FastPlace {
@@ -97,7 +99,7 @@ class LineCopier {
     const char* run_start;
     char* out;
     std::size_t out_size;
-    std::int32_t lines;
+    std::int64_t lines;
 
     // Copies the run of unchanged lines up to `pos`; the next run starts at `next`.
     void CopyRun(const char* next) {
@@ -142,6 +144,9 @@ class LineCopier {
   LineResult CopyLastLine();
   template <class S>
   LineResult CopyLongLine();
+  template <class S>
+  bool CopyOddTail();
+  bool StopSeenInLine();
   template <class Rule>
   const char* TakeEnd(LineFinder<Rule>& finder, const char* end);
   template <class Rule>
@@ -174,11 +179,16 @@ class LineCopier {
   LineBlock block_;
   const char* pos_ = nullptr;  // the next line's first byte in the block
   std::size_t next_end_ = 0;   // the block's first line end not yet taken
-  bool deciding_ = false;      // the first line end of a kAuto job is still to come
+  bool first_line_ = true;     // the source's first line end is still to come
+  bool deciding_ = false;      // ... and with kAuto's rule it decides the rule
   bool decided_cr_ = false;    // it was a CR: lone LFs are characters from now on
   std::int32_t files_begun_ = 0;
-  std::int32_t lines_in_file_ = 0;
-  std::int32_t header_left_;  // lines of the header still to come
+  std::int64_t lines_in_file_ = 0;
+  // The next file's path when its number would pass the largest: an error once a line (or
+  // a file that is always made) needs it.
+  std::string overflowed_;
+  bool stopped_in_line_ = false;  // a stop was seen inside a line, while it was measured
+  std::int32_t header_left_;      // lines of the header still to come
   std::optional<SplitError> error_;
   PumpPoint pump_point_;
   bool closed_by_host_ = false;
@@ -188,6 +198,7 @@ template <class S>
 JobEnd LineCopier::Run(bool deciding) {
   deciding_ = deciding;
   UseRules<S>();
+  output_.SetLineEndAfterOldText(S::Rule::Units::kCrLf, S::Shape::kKeep);
   if (!NextBlock<typename S::Rule>()) return JobEnd::kReadStopped;
   if (header_left_ > 0) {
     output_.BeginHeader(kLargestHeader);
@@ -208,7 +219,9 @@ void LineCopier::UseRules() {
 }
 
 // One pass per line: the end of the block, the stop flag, the line, its count and N, the
-// message pump; the fast path makes many passes at once.
+// message pump; the fast path makes many passes at once. The first line of the source takes
+// the general path: its line end decides the rule of a kAuto job and is the one written
+// after an existing file's incomplete last line.
 template <class S>
 JobEnd LineCopier::Loop() {
   using Rule = typename S::Rule;
@@ -224,15 +237,16 @@ JobEnd LineCopier::Loop() {
       }
     }
     assert(block_.begin <= pos_ && pos_ <= block_.end && next_end_ <= block_.count);
-    if (pos_ == block_.end && !(block_.last && reader_.has_odd_tail())) {
-      if (block_.last) return JobEnd::kSourceEnded;
+    if (pos_ == block_.end) {
+      if (block_.last)
+        return !reader_.has_odd_tail() || CopyOddTail<S>() ? JobEnd::kSourceEnded : JobEnd::kFailed;
       if (settings_.fixed_stop != nullptr) host_.PumpMessages();  // once per block: see SplitHost
       if (closed_by_host_) return JobEnd::kClosedByHost;
       if (!NextBlock<Rule>()) return JobEnd::kReadStopped;
       continue;
     }
     bool stop = false;
-    if (pos_ != block_.end && !deciding_ && !output_.in_header()) {
+    if (!first_line_ && !output_.in_header() && overflowed_.empty()) {
       const FastExit exit =
           settings_.fixed_stop != nullptr ? CopyWholeLines<S, true>() : CopyWholeLines<S, false>();
       if (exit == FastExit::kBlockEnd) continue;
@@ -250,11 +264,21 @@ JobEnd LineCopier::Loop() {
       if (!NextFile()) return JobEnd::kFailed;
     }
     const LineResult result = CopyLine<S>();
-    if (result == LineResult::kReadEnded) return JobEnd::kReadStopped;
     bool file_done = false;
-    if (result == LineResult::kFailed ||
-        (result == LineResult::kWritten && !AfterLine(file_done))) {
-      return JobEnd::kFailed;
+    switch (result) {
+      case LineResult::kBlank:
+        break;
+      case LineResult::kWritten:
+        if (!AfterLine(file_done)) return JobEnd::kFailed;
+        break;
+      case LineResult::kFailed:
+        return JobEnd::kFailed;
+      case LineResult::kReadEnded:
+        return JobEnd::kReadStopped;
+      case LineResult::kStopped:
+        return JobEnd::kStopInLine;
+      case LineResult::kClosedByHost:
+        return JobEnd::kClosedByHost;
     }
     if (file_done) continue;  // no message processing for the line that completes a file
     if (settings_.fixed_stop == nullptr) host_.PumpMessages();
@@ -272,12 +296,12 @@ LineCopier::FastExit LineCopier::CopyWholeLines() {
   using Rule = typename S::Rule;
   constexpr std::size_t kCrLf = 2 * Rule::kUnit;
   FastPlace at{pos_, pos_, output_.data(), output_.size(), lines_in_file_};
-  const std::int32_t first_lines = lines_in_file_;
+  const std::int64_t first_lines = lines_in_file_;
   const char* const fast_end = PartLimit();
   const std::size_t out_limit = OutputLimit();
   LineFinder<Rule> finder = Finder<Rule>();
   std::int64_t total = progress_.lines_written;
-  const std::int32_t limit = settings_.count_limit;
+  const std::int64_t limit = cutter_.limits().max_lines;
   SplitHost* const n_host = cutter_.limits().lines_from_host;
   const double fixed_n = cutter_.limits().lines;
   const auto lines_per_file = [&] {  // N now: from the host after every line, unless fixed
@@ -349,31 +373,39 @@ LineCopier::LineResult LineCopier::CopyLine() {
   return EndLine();
 }
 
-// The last line of the source, without a line end; a final odd byte of 16-bit units is
-// its last character.
+// The last line of the source, without a line end.
 template <class S>
 LineCopier::LineResult LineCopier::CopyLastLine() {
-  using Units = typename S::Rule::Units;
   const char* const end = block_.end;
-  ShapedLine line = S::Shape::Whole(pos_, end, end);
+  const ShapedLine line = S::Shape::Whole(pos_, end, end);
   pos_ = end;
-  const bool odd = reader_.has_odd_tail();
-  if (odd && !S::Shape::kKeep) line = {line.first, end, true};  // spaces before it stay
-  if (line.blank() && !odd) return LineResult::kBlank;
+  if (line.blank()) return LineResult::kBlank;
   const auto length = static_cast<std::size_t>(line.last - line.first);
-  const std::size_t crlf = line.crlf ? Units::kCrLf.size() : 0;
-  if (!BeforeContent(line.first, length + (odd ? 1 : 0) + crlf, true)) return LineResult::kFailed;
+  const std::size_t crlf = line.crlf ? S::Rule::Units::kCrLf.size() : 0;
+  if (!BeforeContent(line.first, length + crlf, true)) return LineResult::kFailed;
   output_.Append(line.first, length);
-  if (odd) {
-    const char tail = reader_.TakeOddTail();
-    output_.Append(&tail, 1);
-  }
-  output_.Append(Units::kCrLf.data(), crlf);
+  output_.Append(S::Rule::Units::kCrLf.data(), crlf);
   return EndLine();
 }
 
+// A final odd byte of a source of 16-bit units ends the last file as it ended the source:
+// after the last whole line, never inside one. It is no line and not counted.
+template <class S>
+bool LineCopier::CopyOddTail() {
+  if (!EndHeader(/*at_end=*/true) || (files_begun_ == 0 && !BeginFile())) return false;
+  while (cutter_.IsForLaterFile(Offset(block_.end))) {
+    if (!NextFile()) return false;
+  }
+  if (!BeforeContent(block_.end, 1, true)) return false;
+  const char tail = reader_.TakeOddTail();
+  output_.Append(&tail, 1);
+  output_.EndPiece();
+  return !output_.failed();
+}
+
 // A line longer than the bound, piece by piece as the blocks come: never held whole. The
-// cutter judges it before its first byte is written, measuring it in the source.
+// cutter judges it before its first byte is written, measuring it in the source. A stop is
+// seen between pieces, the pump runs for each: the line then ends the job, cut back.
 template <class S>
 LineCopier::LineResult LineCopier::CopyLongLine() {
   using Rule = typename S::Rule;
@@ -387,21 +419,15 @@ LineCopier::LineResult LineCopier::CopyLongLine() {
     if (line.started() && !judged) {
       judged = true;
       if (!BeforeContent(first, 0, false)) return LineResult::kFailed;
+      if (closed_by_host_) return LineResult::kClosedByHost;
+      if (stopped_in_line_) return LineResult::kStopped;
     }
     const char* after = end != nullptr ? TakeEnd(finder, end) : limit;
     line.Write(output_, first, limit, after, end != nullptr);
     pos_ = after;
-    if (end != nullptr) break;
-    if (block_.last) {
-      if (reader_.has_odd_tail()) {  // the line's last character
-        line.StartRaw();
-        if (!judged && !BeforeContent(limit, 0, false)) return LineResult::kFailed;
-        const char tail = reader_.TakeOddTail();
-        line.WriteRaw(output_, &tail, 1);
-      }
-      break;
-    }
+    if (end != nullptr || block_.last) break;
     if (output_.failed()) return LineResult::kFailed;
+    if (StopSeenInLine()) return closed_by_host_ ? LineResult::kClosedByHost : LineResult::kStopped;
     if (!NextBlock<Rule>()) return LineResult::kReadEnded;
     assert(block_.in_line);
   }
@@ -410,16 +436,15 @@ LineCopier::LineResult LineCopier::CopyLongLine() {
   return EndLine();
 }
 
-// Takes the line end at `end`; the first one of a kAuto job decides the rule.
+// Takes the line end at `end`; the source's first one decides the rule of a kAuto job.
 template <class Rule>
 const char* LineCopier::TakeEnd(LineFinder<Rule>& finder, const char* end) {
   const char* after = finder.Take(end);
   next_end_ = finder.next;
-  if constexpr (Rule::kAnyEnds) {
-    if (deciding_) {
-      deciding_ = false;
-      decided_cr_ = Rule::IsCr(end);
-    }
+  if (first_line_) {
+    first_line_ = false;
+    output_.NoteSourceLineEnd(std::string_view(end, static_cast<std::size_t>(after - end)));
+    if constexpr (Rule::kAnyEnds) decided_cr_ = deciding_ && Rule::IsCr(end);
   }
   return after;
 }

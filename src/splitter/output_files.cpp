@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <new>
 #include <system_error>
 #include <utility>
 
@@ -92,6 +93,15 @@ OutputFiles::OutputFiles(FileSystem& files, std::size_t capacity, IoWorker* work
   active_ = slots_[0].bytes.get();
 }
 
+void OutputFiles::SetLineEndAfterOldText(std::string_view line_end, bool kept) {
+  old_text_end_ = line_end;
+  old_text_end_follows_source_ = kept;
+}
+
+void OutputFiles::NoteSourceLineEnd(std::string_view line_end) {
+  if (old_text_end_follows_source_) old_text_end_ = line_end;
+}
+
 void OutputFiles::SetSource(const InputFile* source) {
   source_ = source;
   source_size_ = source != nullptr ? source->Size() : -1;
@@ -107,7 +117,7 @@ void OutputFiles::AppendRepeated(std::string_view chunk, std::uint64_t count) {
 
 bool OutputFiles::Finish() {
   if (abandoned_ || failed()) return false;
-  if (!make_empty_files_ && size_ == 0 && !opened_) return true;
+  if (!make_empty_files_ && !make_current_ && size_ == 0 && !opened_) return true;
   HandOver(size_, /*close=*/true);
   return !failed();
 }
@@ -152,8 +162,7 @@ void OutputFiles::Abandon(bool stopped) {
   if (open_file_) {
     CutBackToLine();
     std::string ignored;
-    open_file_->Close(ignored);
-    open_file_.reset();
+    CloseOpenFile(ignored, false);
   }
 }
 
@@ -188,7 +197,9 @@ void OutputFiles::HandOver(std::size_t count, bool close) {
             close,
             complete,
             complete ? lines_committed_ - lines_handed_ : 0,
-            abandoned_};
+            abandoned_,
+            opened_ ? std::string() : old_text_end_};
+  made_file_ = true;
   if (complete) lines_handed_ = lines_committed_;
   opened_ = !close;
   begun_ = !close;
@@ -217,6 +228,8 @@ void OutputFiles::HandOver(std::size_t count, bool close) {
 void OutputFiles::RunGuarded(const Task& task) {
   try {
     Run(task);
+  } catch (const std::bad_alloc&) {
+    Failed(SplitErrorKind::kOutOfMemory, task.path, {});
   } catch (const std::exception& error) {
     Failed(SplitErrorKind::kOutputWrite, task.path, error.what());
   } catch (...) {
@@ -230,12 +243,11 @@ void OutputFiles::Run(const Task& task) {
   if (failed()) {
     if (task.close && open_file_) {
       CutBackToLine();  // left inside a line by a task that threw
-      open_file_->Close(reason);
-      open_file_.reset();
+      CloseOpenFile(reason, false);
     }
     return;
   }
-  if (task.open && !Open(task.path, reason)) return;
+  if (task.open && !Open(task, reason)) return;
   if (task.count > 0) at_line_end_ = false;  // until the write is done (it may throw)
   bool ok = task.count == 0 || open_file_->Write(task.bytes, task.count, reason);
   if (ok && task.count > 0) {
@@ -243,7 +255,10 @@ void OutputFiles::Run(const Task& task) {
     at_line_end_ = task.complete;
     if (task.complete) line_end_ = file_size_;
   }
-  if (ok) lines_kept_ += task.lines;
+  if (ok) {
+    lines_kept_ += task.lines;
+    lines_in_open_file_ += task.lines;
+  }
   // The file's size at its last whole line: known with its size, and its size when it ends at
   // a line boundary.
   assert(line_end_ <= file_size_ && (!ok || !at_line_end_ || line_end_ == file_size_));
@@ -254,6 +269,7 @@ void OutputFiles::Run(const Task& task) {
     if (kept > 0) {
       line_end_ = file_size_ + static_cast<std::int64_t>(kept);
       lines_kept_ += lines;
+      lines_in_open_file_ += lines;
     }
   }
   // A write that failed part way, or an early end inside a line, leaves the file ending
@@ -261,16 +277,23 @@ void OutputFiles::Run(const Task& task) {
   if (!ok || task.cut_to_line) CutBackToLine();
   if (task.close || !ok) {
     std::string close_reason;
-    const bool closed = open_file_->Close(close_reason);
-    open_file_.reset();
+    const bool closed = CloseOpenFile(close_reason, ok);
     if (ok && !closed) reason = std::move(close_reason);
     ok = ok && closed;
-    if (ok) {
-      std::lock_guard<std::mutex> lock(closed_mutex_);
-      closed_.push_back(task.path);
-    }
   }
   if (!ok) Failed(SplitErrorKind::kOutputWrite, task.path, std::move(reason));
+}
+
+// Closes the open file. It counts among the files closed when it was written without a
+// failure, or holds whole lines of the job all the same. False when the close failed.
+bool OutputFiles::CloseOpenFile(std::string& reason, bool written) {
+  const bool closed = open_file_->Close(reason);
+  open_file_.reset();
+  if ((written && closed) || lines_in_open_file_ > 0) {
+    std::lock_guard<std::mutex> lock(closed_mutex_);
+    closed_.push_back(open_path_);
+  }
+  return closed;
 }
 
 // After a write of `task` failed part way: how many of its bytes, from its start, are
@@ -286,7 +309,8 @@ std::size_t OutputFiles::KeptAfterFailedWrite(const Task& task, std::int64_t& li
 // opened); remembers when that cannot be done.
 bool OutputFiles::CutBackToLine() {
   if (at_line_end_) return true;
-  std::string reason = "the size of its last complete line is unknown";
+  std::string reason = open_is_stream_ ? "it is a pipe or device, which cannot be cut back"
+                                       : "the size of its last complete line is unknown";
   if (line_end_ >= 0 && open_file_->CutBack(static_cast<std::uint64_t>(line_end_), reason)) {
     file_size_ = line_end_;
     at_line_end_ = true;
@@ -299,17 +323,25 @@ bool OutputFiles::CutBackToLine() {
   return false;
 }
 
-// Opens an output file for the job's lines: never the source; an empty file gets the
-// source's mark and the header first; a file of another encoding is left untouched. False after a
-// failure.
-bool OutputFiles::Open(const std::string& path, std::string& reason) {
+// Opens an output file for the job's lines: never the source; a file to replace is emptied;
+// an empty file gets the source's mark and the header first; a file of another encoding is
+// left untouched; an old last line without its line end gets one. A pipe or device is
+// written as a stream: its start is not checked. False after a failure.
+bool OutputFiles::Open(const Task& task, std::string& reason) {
+  const std::string& path = task.path;
   open_file_ = files_.OpenAppend(path, reason);
+  // A missing folder is made, once, and the file opened again.
+  if (!open_file_ && create_folders_ && CreateFolderOf(path)) {
+    open_file_ = files_.OpenAppend(path, reason);
+  }
   open_path_ = path;
   if (!open_file_) {
     Failed(SplitErrorKind::kOutputWrite, path, std::move(reason));
     return false;
   }
-  file_size_ = line_end_ = open_file_->OpenedSize();
+  lines_in_open_file_ = 0;
+  open_is_stream_ = open_file_->IsStream();
+  file_size_ = line_end_ = open_is_stream_ ? -1 : open_file_->OpenedSize();
   at_line_end_ = true;
   // An empty file cannot be a source that was not empty (the most common case, a file just
   // created, so its identity need not be asked).
@@ -317,49 +349,90 @@ bool OutputFiles::Open(const std::string& path, std::string& reason) {
   if (!cannot_be_source && IsSource(*open_file_)) {
     return CloseAndFail(SplitErrorKind::kOutputIsSource, path, {});
   }
-  if (replace_existing_ && file_size_ != 0) {
+  if (replace_existing_ && !open_is_stream_ && file_size_ != 0) {
     if (!open_file_->CutBack(0, reason)) {
       return CloseAndFail(SplitErrorKind::kOutputWrite, path, std::move(reason));
     }
     file_size_ = line_end_ = 0;
   }
-  char head[kLongestMark];
-  // A file known to be empty (one just created, most often) has no start to read.
-  std::int64_t count = file_size_ == 0 ? 0 : open_file_->ReadHead(head, sizeof(head), reason);
-  // A file that may be written but not read is judged by its size: an empty one gets the
-  // mark like any empty file, a non-empty one is appended to.
-  ExistingFileAction action = ExistingFileAction::kAppend;
-  if (count == OutputFile::kHeadUnreadable) {
-    count = 0;  // not empty (an empty file is not read): appended to
-  } else if (count < 0) {
+  ExistingFileAction action = ExistingFileAction::kWriteMark;
+  if (!open_is_stream_ && !Judge(action, reason)) {
     return CloseAndFail(SplitErrorKind::kOutputWrite, path, std::move(reason));
-  } else {
-    action = JudgeExistingFile(encoding_, std::string_view(head, static_cast<std::size_t>(count)));
   }
   switch (action) {
     case ExistingFileAction::kRefuse:
       return CloseAndFail(SplitErrorKind::kOutputEncoding, path, {});
     case ExistingFileAction::kWriteMark:
-      if (prologue_.empty()) break;
-      at_line_end_ = false;  // until the mark and header are written (the write may throw)
-      if (!open_file_->Write(prologue_.data(), prologue_.size(), reason)) {
-        CutBackToLine();  // no half mark or header
-        return CloseAndFail(SplitErrorKind::kOutputWrite, path, std::move(reason));
-      }
-      at_line_end_ = true;
-      if (file_size_ >= 0) line_end_ = file_size_ += static_cast<std::int64_t>(prologue_.size());
-      break;
+      return WriteFirst(prologue_, reason);
+    case ExistingFileAction::kWriteHeader:
+      return WriteFirst(std::string_view(prologue_).substr(mark_size_), reason);
     case ExistingFileAction::kAppend:
-      break;
+      return EndsAtLineEnd() || WriteFirst(task.old_text_end, reason);
   }
   return true;
+}
+
+// Decides what the open file needs before the job's lines. A file known to be empty (one
+// just created, most often) has no start to read; one that may be written but not read is
+// judged by its size: an empty one gets the mark like any empty file, a non-empty one is
+// appended to. False when its start cannot be read.
+bool OutputFiles::Judge(ExistingFileAction& action, std::string& reason) {
+  char head[kLongestMark];
+  const std::int64_t count = file_size_ == 0 ? 0 : open_file_->ReadHead(head, sizeof(head), reason);
+  if (count == OutputFile::kHeadUnreadable) {
+    action = ExistingFileAction::kAppend;
+    return true;
+  }
+  if (count < 0) return false;
+  action = JudgeExistingFile(encoding_, std::string_view(prologue_).substr(0, mark_size_),
+                             std::string_view(head, static_cast<std::size_t>(count)), file_size_);
+  return true;
+}
+
+// Whether the open file, appended to, ends with a line end (or cannot be read to tell): one
+// read of its last unit.
+bool OutputFiles::EndsAtLineEnd() {
+  const std::size_t unit = IsUtf16(encoding_) ? 2 : 1;
+  if (file_size_ <= 0 || file_size_ % static_cast<std::int64_t>(unit) != 0) return true;
+  char last[2];
+  std::string ignored;
+  if (open_file_->ReadLast(last, unit, ignored) != static_cast<std::int64_t>(unit)) return true;
+  const bool big_endian = encoding_ == TextEncoding::kUtf16Be;
+  const char low = last[unit == 2 && big_endian ? 1 : 0];
+  const bool high_zero = unit == 1 || last[big_endian ? 0 : 1] == '\0';
+  return high_zero && (low == '\r' || low == '\n');
+}
+
+// Writes `bytes` before the job's lines (the mark and header, or the line end an old last
+// line lacks); the file then ends at a line boundary. False after a failure.
+bool OutputFiles::WriteFirst(std::string_view bytes, std::string& reason) {
+  if (bytes.empty()) return true;
+  at_line_end_ = false;  // until they are written (the write may throw)
+  if (!open_file_->Write(bytes.data(), bytes.size(), reason)) {
+    CutBackToLine();  // never half of them
+    return CloseAndFail(SplitErrorKind::kOutputWrite, open_path_, std::move(reason));
+  }
+  at_line_end_ = true;
+  if (file_size_ >= 0) line_end_ = file_size_ += static_cast<std::int64_t>(bytes.size());
+  return true;
+}
+
+// Makes the folder of `path` with its missing parents, tried once per folder. False when
+// it was tried before or could not be made.
+bool OutputFiles::CreateFolderOf(const std::string& path) {
+  const std::size_t separator = path.find_last_of(std::string_view("/\\", 2));
+  if (separator == std::string::npos || path.compare(0, separator, tried_folder_) == 0) {
+    return false;
+  }
+  tried_folder_ = path.substr(0, separator);
+  std::string ignored;  // the open's own reason is the one to tell
+  return files_.CreateFolders(tried_folder_, ignored);
 }
 
 // Closes the file just opened, untouched since, and keeps the failure; returns false.
 bool OutputFiles::CloseAndFail(SplitErrorKind kind, const std::string& path, std::string reason) {
   std::string ignored;
-  open_file_->Close(ignored);
-  open_file_.reset();
+  CloseOpenFile(ignored, false);
   Failed(kind, path, std::move(reason));
   return false;
 }

@@ -76,7 +76,14 @@ class OutputFiles {
   void SetEncoding(TextEncoding encoding, bool marked) {
     encoding_ = encoding;
     prologue_ = marked ? MarkOf(encoding) : std::string_view();
+    mark_size_ = prologue_.size();
   }
+  std::size_t mark_size() const { return mark_size_; }
+  // The line end written after an existing file's last line when it has none, so that the
+  // job's first line does not join it: `line_end` (CR LF), or with `kept` lines the source's
+  // own first line end once NoteSourceLineEnd has told it.
+  void SetLineEndAfterOldText(std::string_view line_end, bool kept);
+  void NoteSourceLineEnd(std::string_view line_end);
   // Where the lines of the output end (WholeLinesIn for its rule), so that a write that
   // fails part way keeps every line the file took whole.
   void SetWholeLines(WholeLinesFinder whole_lines) { whole_lines_ = whole_lines; }
@@ -86,6 +93,8 @@ class OutputFiles {
   // rather than appended to.
   void SetReplaceExisting(bool replace) { replace_existing_ = replace; }
   bool replace_existing() const { return replace_existing_; }
+  // Whether a missing folder is created (with its parents) before its first file.
+  void SetCreateFolders(bool create) { create_folders_ = create; }
 
   // The lines appended from now on until EndHeader are the header: they follow the mark at
   // the start of every file created or found empty. Before the first file only. At most
@@ -100,6 +109,12 @@ class OutputFiles {
   bool in_header() const { return capturing_header_; }
   // Bytes that start every file created or found empty: the mark and the header.
   std::size_t prologue_size() const { return prologue_.size(); }
+  bool has_header() const { return prologue_.size() > mark_size_; }
+  // Whether the job has made a file yet, and a way to have the current one made even
+  // without lines (one file that holds only the header).
+  bool made_a_file() const { return made_file_; }
+  void MakeCurrentFile() { make_current_ = true; }
+  bool must_make_current() const { return make_current_; }
 
   // Starts the next output file, named `path` (the previous one has been finished).
   void Begin(std::string path) {
@@ -130,6 +145,8 @@ class OutputFiles {
     committed_ = size_;
     if (!capturing_header_) ++lines_committed_;
   }
+  // Marks everything appended so far as complete, without a line (a final odd byte).
+  void EndPiece() { committed_ = size_; }
 
   // Hands over the rest of the current file and its closing (an empty file is still
   // opened, so it exists afterwards, unless empty files are not made). False when a
@@ -193,6 +210,7 @@ class OutputFiles {
     bool complete;       // the bytes end at a line boundary
     std::int64_t lines;  // lines that end in these bytes
     bool cut_to_line;    // before closing, cut a line left incomplete back (the job ended early)
+    std::string old_text_end;  // with `open`: what an old last line without a line end gets
   };
 
   void AppendSlow(const char* bytes, std::size_t count);
@@ -202,7 +220,12 @@ class OutputFiles {
   void Run(const Task& task);
   bool CutBackToLine();
   std::size_t KeptAfterFailedWrite(const Task& task, std::int64_t& lines) const;
-  bool Open(const std::string& path, std::string& reason);
+  bool Open(const Task& task, std::string& reason);
+  bool Judge(ExistingFileAction& action, std::string& reason);
+  bool EndsAtLineEnd();
+  bool WriteFirst(std::string_view bytes, std::string& reason);
+  bool CreateFolderOf(const std::string& path);
+  bool CloseOpenFile(std::string& reason, bool written);
   bool CloseAndFail(SplitErrorKind kind, const std::string& path, std::string reason);
   bool IsSource(const OutputFile& file);
   void Failed(SplitErrorKind kind, const std::string& path, std::string reason);
@@ -213,7 +236,13 @@ class OutputFiles {
   TextEncoding encoding_ = TextEncoding::kAnsi;
   std::string prologue_;  // the mark and the header
   bool make_empty_files_ = true;
+  bool make_current_ = false;  // the current file is made even without lines
+  bool made_file_ = false;     // a file has been handed over to be opened
   bool replace_existing_ = false;
+  bool create_folders_ = false;
+  std::size_t mark_size_ = 0;  // of the mark at the start of the prologue
+  std::string old_text_end_;
+  bool old_text_end_follows_source_ = false;
   WholeLinesFinder whole_lines_ = nullptr;
   bool capturing_header_ = false;
   std::size_t header_limit_ = 0;  // largest size of the mark and header
@@ -242,6 +271,9 @@ class OutputFiles {
   bool at_line_end_ = true;      // it ends at a line boundary
   std::int64_t lines_kept_ = 0;
   std::string open_path_;        // the open file's path
+  bool open_is_stream_ = false;  // it is a pipe or device
+  std::int64_t lines_in_open_file_ = 0;
+  std::string tried_folder_;     // the last folder CreateFolderOf tried to make
   std::string incomplete_file_;  // a file that could not be cut back
   std::string cut_back_reason_;
   bool source_path_asked_ = false;

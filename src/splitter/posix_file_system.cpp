@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -59,8 +60,8 @@ class ReadWaker {
     if (flag != nullptr && read_end_.load() < 0) {
       int ends[2];
       if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
-        write_end_.store(ends[1]);
-        read_end_.store(ends[0]);
+        write_end_.store(AboveStandardDescriptors(ends[1]));
+        read_end_.store(AboveStandardDescriptors(ends[0]));
       }
     }
     flag_.store(flag);
@@ -104,6 +105,16 @@ class ReadWaker {
     char bytes[64];
     while (::read(end, bytes, sizeof(bytes)) > 0) {
     }
+  }
+
+  // Moves a descriptor that took the place of a closed standard one (0, 1 or 2) above them,
+  // so that standard input closed stays closed rather than reading this pipe.
+  static int AboveStandardDescriptors(int fd) {
+    if (fd > STDERR_FILENO) return fd;
+    const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    if (moved < 0) return fd;
+    ::close(fd);
+    return moved;
   }
 
   std::atomic<const std::atomic<bool>*> flag_{nullptr};
@@ -169,7 +180,8 @@ class PosixOutputFile final : public OutputFile {
         identity_(IdentityOf(info)),
         path_(std::move(path)),
         opened_size_(S_ISREG(info.st_mode) ? info.st_size : -1),
-        readable_(readable) {}
+        readable_(readable),
+        stream_(!S_ISREG(info.st_mode)) {}
   // A file just created, empty: its identity is asked of the system only when needed.
   PosixOutputFile(int fd, std::string path)
       : fd_(fd), path_(std::move(path)), opened_size_(0), readable_(true) {}
@@ -233,6 +245,23 @@ class PosixOutputFile final : public OutputFile {
     return static_cast<std::int64_t>(have);
   }
 
+  std::int64_t ReadLast(char* buffer, std::size_t count, std::string& error) override {
+    if (!readable_ || opened_size_ < 0) {
+      error = ErrorText(EACCES);
+      return -1;
+    }
+    const std::size_t have = std::min<std::size_t>(count, static_cast<std::size_t>(opened_size_));
+    const off_t at = static_cast<off_t>(opened_size_) - static_cast<off_t>(have);
+    for (;;) {
+      const ssize_t n = ::pread(fd_, buffer, have, at);
+      if (n >= 0) return n;
+      if (errno == EINTR) continue;
+      error = ErrorText(errno);
+      return -1;
+    }
+  }
+  bool IsStream() const override { return stream_; }
+
   std::int64_t OpenedSize() const override { return opened_size_; }
   std::int64_t CurrentSize() const override {
     struct stat info {};
@@ -266,6 +295,7 @@ class PosixOutputFile final : public OutputFile {
   std::string path_;
   std::int64_t opened_size_;
   bool readable_;
+  bool stream_ = false;
 };
 
 class PosixFileSystem final : public FileSystem {
@@ -295,11 +325,32 @@ class PosixFileSystem final : public FileSystem {
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) ? info.st_size : -1;
   }
 
+  bool IsStreamPath(const std::string& path) override {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
+  }
+
+  bool CreateFolders(const std::string& path, std::string& error) override {
+    for (std::size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
+      ::mkdir(path.substr(0, at).c_str(), 0777);  // the last step says what went wrong
+    }
+    struct stat info {};
+    if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
+      error = ErrorText(errno);
+      return false;
+    }
+    if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+      error = ErrorText(ENOTDIR);
+      return false;
+    }
+    return true;
+  }
+
   std::unique_ptr<InputFile> OpenStandardInput(std::string& error) override {
     const int fd = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
     struct stat info {};
     if (fd < 0 || ::fstat(fd, &info) != 0) {
-      error = ErrorText(errno);
+      error = errno == EBADF ? "standard input is closed" : ErrorText(errno);
       if (fd >= 0) ::close(fd);
       return nullptr;
     }

@@ -34,12 +34,14 @@ namespace {
 //   kSourceEnded       kept    all made  finished and closed            finished
 //   kStopSeen          kept    -         finished and closed            stopped
 //   kReadStopped       -       -         whole lines kept, closed       stopped
+//   kStopInLine        -       -         whole lines kept, closed       stopped
 //   kClosedByHost      -       -         closed by the host already     stopped
 //   kFailed            -       -         whole lines kept, closed       failed
 //
 // "Finished" hands over the rest of the file; a file begun that no line went into is made
-// where the cut makes empty files (the classic split's next file). "Whole lines kept" cuts a
-// line left incomplete back; after a stop the begun empty file is made too. A stop after
+// where the cut makes empty files (the classic split's next file), and a source that was
+// only its header gives one file holding it. "Whole lines kept" cuts a line left
+// incomplete back; after a stop the begun empty file is made too. A stop after
 // which the output failed, or left a file that could not be cut back to its last whole line,
 // is reported as that failure.
 struct EndSteps {
@@ -53,6 +55,7 @@ constexpr EndSteps kEndSteps[] = {
     /* kSourceEnded */ {true, true, true, false, SplitOutcome::kFinished},
     /* kStopSeen */ {true, false, true, false, SplitOutcome::kStopped},
     /* kReadStopped */ {false, false, false, true, SplitOutcome::kStopped},
+    /* kStopInLine */ {false, false, false, true, SplitOutcome::kStopped},
     /* kClosedByHost */ {false, false, false, false, SplitOutcome::kStopped},
     /* kFailed */ {false, false, false, true, SplitOutcome::kFailed},
 };
@@ -89,13 +92,13 @@ class SplitRun final : public SplitJobControl {
         progress_(options.progress != nullptr ? *options.progress : own_progress_),
         fixed_stop_(host.FixedSettingsStopFlag()),
         reader_(tuning.read_buffer_size, tuning.line_bound),
-        cutter_(FileCutter::For(options, host, fixed_stop_ != nullptr)),
+        cutter_(FileCutter::For(options, host, fixed_stop_ != nullptr,
+                                std::max<std::int32_t>(tuning.count_limit, 1))),
         names_(options.names, options.first_number, std::max<std::int32_t>(tuning.count_limit, 1)),
         output_(files, std::max<std::size_t>(tuning.write_buffer_size, 1), writer.get(),
                 tuning.inline_write_bytes),
         copier_(host, files, reader_, *cutter_, names_, output_, progress_,
-                LoopSettings{fixed_stop_, std::max<std::int32_t>(tuning.count_limit, 1),
-                             options.header_lines.value_or(0), host.TrimsPaths(),
+                LoopSettings{fixed_stop_, options.header_lines.value_or(0), host.TrimsPaths(),
                              options.replace_existing}),
         writer_(std::move(writer)) {
     progress_ = SplitProgress{};
@@ -157,6 +160,7 @@ SplitOutcome SplitRun::Start() {
                    static_cast<std::uint64_t>(std::max<std::int64_t>(source_->Size(), 0)));
   output_.SetMakeEmptyFiles(cutter_->MakesEmptyFiles());
   output_.SetReplaceExisting(options_.replace_existing);
+  output_.SetCreateFolders(options_.create_folders);
   // The first bytes are read before any output exists: an unreadable source leaves no file.
   DetectedEncoding detected;
   const bool read = reader_.ReadMark(*source_, options_.encoding, detected);
@@ -202,7 +206,15 @@ SplitOutcome SplitRun::End(JobEnd end, std::optional<SplitError> error) {
   ok = ok && (!steps.finish_file || (copier_.FinishFile() && output_.Settle()));
   if (!ok) outcome = SplitOutcome::kFailed;
   if (outcome == SplitOutcome::kFailed && !error) error = copier_.error();
-  if (steps.keep_whole_lines || !ok) output_.Abandon(/*stopped=*/end == JobEnd::kReadStopped);
+  // The header is a property of the source.
+  if (error && error->kind == SplitErrorKind::kHeaderPastSize) {
+    error->path = source_path_;
+    error->reason = "its header takes " + std::to_string(output_.prologue_size()) +
+                    " bytes and leaves no room for a line in a file of " +
+                    std::to_string(options_.max_file_bytes) + " bytes";
+  }
+  const bool stop = end == JobEnd::kReadStopped || end == JobEnd::kStopInLine;
+  if (steps.keep_whole_lines || !ok) output_.Abandon(stop);
   output_.Settle();
   source_.reset();
   ended_ = true;

@@ -65,6 +65,15 @@ class OutputFile {
   // read it) that is not empty: its start is unknown, `error` says why it cannot be read.
   // Such a file that is empty reads as 0 bytes, as any empty file.
   static constexpr std::int64_t kHeadUnreadable = -2;
+  // Reads the last `count` bytes of what the file held when opened (fewer when it is
+  // shorter); the count, or -1 when they cannot be read (a file opened for writing only).
+  virtual std::int64_t ReadLast(char* /*buffer*/, std::size_t /*count*/, std::string& error) {
+    error = "the file cannot be read";
+    return -1;
+  }
+  // Whether the output is a pipe or device rather than a file: it is written as a stream,
+  // its size unknown and never cut.
+  virtual bool IsStream() const { return false; }
   // As InputFile::ComparablePath.
   virtual std::string ComparablePath() const { return {}; }
   // The file's size in bytes when it was opened (what it held before the job), or -1 when
@@ -93,6 +102,13 @@ class FileSystem {
   // The size of the file at `path` if it exists, -1 otherwise or when unknown: asked before
   // a file is opened, where what it holds changes what the job counts.
   virtual std::int64_t ExistingSize(const std::string& /*path*/) { return -1; }
+  // Whether `path` names a pipe, FIFO or device: something that can be read but has no size.
+  virtual bool IsStreamPath(const std::string& /*path*/) { return false; }
+  // Creates the folder `path` with its missing parents; true when it exists afterwards.
+  virtual bool CreateFolders(const std::string& /*path*/, std::string& error) {
+    error = "folders cannot be created here";
+    return false;
+  }
   // The process's standard input as a source (a pipe, a redirected file or the console),
   // read like any other; it stays open for the process when the source is closed.
   virtual std::unique_ptr<InputFile> OpenStandardInput(std::string& error) {
@@ -130,10 +146,14 @@ enum class SplitErrorKind {
   kSourceRead,         // reading the source failed
   kOutputWrite,        // an output file could not be opened, written or closed
   kOutputIsSource,     // an output file is the source file itself
-  kCountOverflow,      // the file number or line count would pass 2,147,483,647
+  kCountOverflow,      // a file cut by lines would hold more than 2,147,483,647 lines
+  kNumberOverflow,     // a file that is needed would be numbered past 2,147,483,647
+  kNoOutputFolder,     // the output folder is empty
   kOutputEncoding,     // an existing output file holds text of another encoding
   kSourceSizeUnknown,  // a split into parts needs the size, which the source does not tell
   kHeaderTooLong,      // the header lines, held in memory, pass kLargestHeader
+  kHeaderPastSize,     // the mark and header leave no room for a line within max_file_bytes
+  kOutOfMemory,        // memory ran out while an output file was written
 };
 
 struct SplitError {
@@ -248,6 +268,8 @@ struct SplitOptions {
   // it is not the source), rather than appended to; files of numbers the job does not
   // reach are left alone.
   bool replace_existing = false;
+  // A missing output folder is created, with its missing parents, before its first file.
+  bool create_folders = false;
 };
 
 // How the job uses memory and threads, and its limits: set by tests and benchmarks only.
@@ -262,7 +284,7 @@ struct SplitTuning {
   // Pieces of output up to this many bytes (small files) are written on the job's own
   // thread while the helper is idle, where handing them over would cost more than it saves.
   std::size_t inline_write_bytes = 16 * 1024;
-  // Largest file number and largest line count of one file.
+  // Largest file number, and largest line count of a file cut by lines.
   std::int32_t count_limit = 2147483647;
   // A line up to this many bytes (at least a read) is read whole; a longer one is read in
   // pieces, never held whole, and with kBytes measured in the source before it is written.

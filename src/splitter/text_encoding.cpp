@@ -58,14 +58,19 @@ DetectedEncoding DetectEncoding(std::string_view first, SourceEncoding choice) {
   return DetectedEncoding{encoding, MarkLengthIn(first, encoding)};
 }
 
-ExistingFileAction JudgeExistingFile(TextEncoding encoding, std::string_view head) {
+ExistingFileAction JudgeExistingFile(TextEncoding encoding, std::string_view mark,
+                                     std::string_view head, std::int64_t size) {
   if (head.empty()) return ExistingFileAction::kWriteMark;
-  const bool starts_utf16 = head.starts_with(kUtf16LeMark) || head.starts_with(kUtf16BeMark);
-  if (IsUtf16(encoding)) {
-    return head.starts_with(MarkOf(encoding)) ? ExistingFileAction::kAppend
-                                              : ExistingFileAction::kRefuse;
+  if (!mark.empty() && head == mark && size == static_cast<std::int64_t>(mark.size())) {
+    return ExistingFileAction::kWriteHeader;
   }
-  return starts_utf16 ? ExistingFileAction::kRefuse : ExistingFileAction::kAppend;
+  if (IsUtf16(encoding)) {
+    return head.starts_with(mark) ? ExistingFileAction::kAppend : ExistingFileAction::kRefuse;
+  }
+  for (const std::string_view other : {kUtf16LeMark, kUtf16BeMark, kUtf8Mark}) {
+    if (other != mark && head.starts_with(other)) return ExistingFileAction::kRefuse;
+  }
+  return ExistingFileAction::kAppend;
 }
 
 }  // namespace tarnwick

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "splitter/split_job.h"
@@ -35,14 +36,18 @@ std::string_view MarkOf(TextEncoding encoding);
 
 // What to do with an output file before the lines of a job go into it.
 enum class ExistingFileAction {
-  kWriteMark,  // empty: the mark first (nothing to write for ANSI)
-  kAppend,     // its content is of the same encoding: append after it
-  kRefuse,     // it holds another encoding: leave it untouched and stop the job
+  kWriteMark,    // empty: the mark and the header first
+  kWriteHeader,  // it holds the job's mark only: empty all the same, the header first
+  kAppend,       // its content is of the same encoding: append after it
+  kRefuse,       // it holds another encoding: leave it untouched and stop the job
 };
 
-// Judges an output file whose content starts with `head` (up to kLongestMark bytes;
-// empty for an empty file). A UTF-16 job appends only after its own mark; any other job
-// refuses a file that starts with a UTF-16 mark.
-ExistingFileAction JudgeExistingFile(TextEncoding encoding, std::string_view head);
+// Judges an output file of `size` bytes whose content starts with `head` (up to
+// kLongestMark bytes; empty for an empty file), for a job whose files start with `mark`
+// ("" for none). A UTF-16 job appends only after its own mark; any other job refuses a
+// file that starts with a mark other than its own. A file without a mark takes any job
+// that is not UTF-16.
+ExistingFileAction JudgeExistingFile(TextEncoding encoding, std::string_view mark,
+                                     std::string_view head, std::int64_t size);
 
 }  // namespace tarnwick

@@ -1,6 +1,7 @@
 // The real tarnwick-split process (POSIX): a Ctrl-C (SIGINT) while it waits for more of
 // its source stops it like the Stop button: exit 130, files closed, what was written kept.
 // SIGTERM and SIGHUP in the middle of a job do the same, each file ending with a whole line.
+// Sources and outputs that are not regular files, standard input closed, a new DIR.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -17,6 +18,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -198,8 +200,8 @@ TEST_P(StopSignalTest, StopsAtOnceWhileTheSourceIsIdle) {
     close(source);
   }
   EXPECT_NE(ended, 0) << "still waiting for the source "
-                     << std::chrono::duration_cast<std::chrono::milliseconds>(waited).count()
-                     << " ms after the signal";
+                      << std::chrono::duration_cast<std::chrono::milliseconds>(waited).count()
+                      << " ms after the signal";
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 128 + signal_number);
   EXPECT_EQ(ReadFile(root / "out" / "1.txt"), "a\r\nb\r\n");
@@ -212,5 +214,80 @@ INSTANTIATE_TEST_SUITE_P(TarnwickSplitProcess, StopSignalTest, ::testing::Values
                          [](const ::testing::TestParamInfo<int>& info) {
                            return info.param == SIGTERM ? "Sigterm" : "Sighup";
                          });
+
+// Starts the tool with `args` in the folder `root`, its output and errors into
+// root/errors.txt (standard input closed when asked); returns its process id.
+pid_t StartTool(const fs::path& root, std::vector<std::string> args, bool close_input) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (chdir(root.c_str()) != 0) _exit(126);
+    const int errors = open("errors.txt", O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(errors, STDOUT_FILENO);
+    dup2(errors, STDERR_FILENO);
+    close(errors);
+    if (close_input) close(STDIN_FILENO);
+    std::vector<char*> argv{const_cast<char*>("tarnwick-split")};
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    execv(TARNWICK_SPLIT_PATH, argv.data());
+    _exit(127);
+  }
+  return child;
+}
+
+// The exit status, or -1 when the tool has not ended within `seconds` (it is then killed).
+int WaitForTool(pid_t child, int seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  int status = 0;
+  while (waitpid(child, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(TarnwickSplitProcess, StreamsStandardInputAndNewFolders) {
+  std::random_device seed;
+  const fs::path root = fs::temp_directory_path() / ("tarnwick-streams-" + std::to_string(seed()));
+  fs::create_directories(root / "out");
+  ASSERT_EQ(mkfifo((root / "fifo").c_str(), 0600), 0);
+  std::ofstream(root / "in.txt") << "a\nb\n";
+
+  // One endless line (a source that never makes a read wait): Ctrl-C is seen inside it, and
+  // the file is cut back to its last whole line.
+  const pid_t endless = StartTool(root, {"-q", "-k", "/dev/zero", "zero"}, false);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while ((!fs::exists(root / "zero" / "1.txt") || fs::file_size(root / "zero" / "1.txt") == 0) &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  kill(endless, SIGINT);
+  EXPECT_EQ(WaitForTool(endless, 10), 130);
+  EXPECT_EQ(fs::file_size(root / "zero" / "1.txt"), 0u);
+
+  // Standard input closed is an error, not a wait; -n on a FIFO without a writer a usage
+  // error at once.
+  EXPECT_EQ(WaitForTool(StartTool(root, {"-", "out"}, true), 10), 1);
+  EXPECT_EQ(ReadFile(root / "errors.txt"),
+            "tarnwick-split: cannot read '-': standard input is closed\n");
+  EXPECT_EQ(WaitForTool(StartTool(root, {"-n", "2", "fifo", "out"}, false), 10), 2);
+  EXPECT_FALSE(fs::exists(root / "out" / "1.txt"));
+
+  // A missing DIR is made with its parents; a FIFO where an output goes is written as a
+  // stream, read by its reader.
+  EXPECT_EQ(WaitForTool(StartTool(root, {"-k", "in.txt", "new/sub/dir"}, false), 10), 0);
+  EXPECT_EQ(ReadFile(root / "new" / "sub" / "dir" / "1.txt"), "a\nb\n");
+  ASSERT_EQ(mkfifo((root / "out" / "1.txt").c_str(), 0600), 0);
+  std::string read;
+  std::thread reader([&] { read = ReadFile(root / "out" / "1.txt"); });
+  EXPECT_EQ(WaitForTool(StartTool(root, {"in.txt", "out"}, false), 10), 0);
+  reader.join();
+  EXPECT_EQ(read, "a\r\nb\r\n");
+  fs::remove_all(root);
+}
 
 }  // namespace

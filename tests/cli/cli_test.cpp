@@ -8,6 +8,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -160,6 +161,8 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwoAndTouchNothing) {
       {"-n", "2", "-", "out"},
       {"-v", "-n", "2", "-", "out"},        // no totals on standard output either
       {"--name=a{n}\nb", "in.txt", "out"},  // the newline shown escaped: still one line
+      {"in.txt", ""},                       // no output folder: not the root
+      {"-n", "2", "--start=2147483647", "in.txt", "out"},  // its last number would not fit
   };
   for (const std::vector<std::string>& args : cases) {
     console.err.clear();
@@ -171,6 +174,9 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwoAndTouchNothing) {
   }
   EXPECT_TRUE(files.appended.empty());
   EXPECT_EQ(console.out, "");
+  console.err.clear();
+  EXPECT_EQ(Run({"-b", "18446744073709551616", "in.txt", "out"}), kExitUsage);
+  EXPECT_NE(console.err.find("'18446744073709551616' is too large"), std::string::npos);
 
   // The largest count is accepted.
   EXPECT_EQ(Run({"-l", "2147483647", "in.txt", "out"}), kExitSuccess);
@@ -186,6 +192,59 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwoAndTouchNothing) {
   EXPECT_EQ(Run({"-n", "2", "fifo", "out"}), kExitUsage);
   EXPECT_NE(console.err.find("cannot split into parts 'fifo'"), std::string::npos);
   EXPECT_TRUE(files.appended.empty());
+}
+
+TEST_F(CommandLineTest, ResultsOfEachCase) {
+  // Source, arguments (SOURCE and DIR "out" follow), exit status, the files 1.txt ... as the
+  // job leaves them, and a piece of its message.
+  struct Case {
+    std::string source;
+    std::vector<std::string> args;
+    int status;
+    std::vector<std::string> files;
+    std::string message;
+  };
+  const std::string header(9, 'h');
+  const Case cases[] = {
+      // A source that is only its header gives one file holding it.
+      {"id,name\n", {"--header", "-k"}, kExitSuccess, {"id,name\n"}, ""},
+      {"id\nx\n", {"--header=3", "-k", "-b", "100"}, kExitSuccess, {"id\nx\n"}, ""},
+      // Zero header lines is no header: the classic split's empty next file.
+      {"a\nb\nc\nd\n",
+       {"-l", "2", "--header=0"},
+       kExitSuccess,
+       {"a\r\nb\r\n", "c\r\nd\r\n", ""},
+       ""},
+      // A header that alone leaves no room within SIZE: nothing is touched.
+      {header + "\na\n",
+       {"-b", "10", "--header", "-k"},
+       kExitFailure,
+       {},
+       "cannot repeat the header of 'in.txt': its header takes 10 bytes"},
+      // Numbers to the largest; past it only for a file that is needed.
+      {"a\nb\n",
+       {"-l", "2", "--start=2147483647"},
+       kExitFailure,
+       {},
+       "'out" + std::string(1, kPathSeparator) + "2147483648.txt': file numbers end at 2147483647"},
+  };
+  for (const Case& c : cases) {
+    files = MemoryFileSystem{};
+    console = RecordingConsole{};
+    files.missing_folders = {"out"};  // DIR is made when missing
+    files.files["in.txt"] = c.source;
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {"in.txt", "out"});
+    EXPECT_EQ(Run(args), c.status) << ::testing::PrintToString(args) << console.err;
+    EXPECT_EQ(tarnwick::testing::OutputFiles(files), c.files) << ::testing::PrintToString(args);
+    EXPECT_NE(console.err.find(c.message), std::string::npos) << console.err;
+  }
+  const std::string sep(1, kPathSeparator);
+  EXPECT_EQ(files.created_folders, std::set<std::string>{"out"});
+  files = MemoryFileSystem{};
+  files.files["in.txt"] = "a\nb\nc\nd\n";
+  EXPECT_EQ(Run({"-k", "-l", "2", "--start=2147483646", "in.txt", "out"}), kExitSuccess);
+  EXPECT_EQ(files.files["out" + sep + "2147483647.txt"], "c\nd\n");
 }
 
 TEST_F(CommandLineTest, ModesByExample) {
@@ -301,6 +360,16 @@ TEST_F(CommandLineTest, FailuresGiveOneLineAndExitOne) {
   EXPECT_EQ(Run({"-v", "-l", "1", "in.txt", "out"}), kExitFailure);
   EXPECT_EQ(console.out, Out(1) + "\n" + Out(2) + "\n2 lines in 2 files, 18 bytes read\n");
   console.out.clear();
+  // ...the file a write failed in too, when it holds whole lines.
+  const std::string source = files.files["in.txt"];
+  files = MemoryFileSystem{};
+  files.files["in.txt"] = source;
+  files.write_fails_after = 5;
+  EXPECT_EQ(Run({"-v", "-l", "9", "in.txt", "out"}), kExitFailure);
+  EXPECT_EQ(console.out, Out(1) + "\n1 lines in 1 files, 18 bytes read\n");
+  files = MemoryFileSystem{};
+  files.files["in.txt"] = source;
+  console.out.clear();
   console.err.clear();
   files.refuse_open = {Out(1)};
 
@@ -340,8 +409,10 @@ TEST_F(CommandLineTest, FailuresGiveOneLineAndExitOne) {
   EXPECT_EQ(DescribeError({SplitErrorKind::kSourceRead, "in.txt", "Input/output error", "d/3.txt"}),
             "cannot read 'in.txt': Input/output error ('d/3.txt' could not be cut back to its "
             "last whole line: that line may be incomplete)");
-  EXPECT_EQ(DescribeError({SplitErrorKind::kCountOverflow, "d/2147483648.txt", "", ""}),
-            "cannot write 'd/2147483648.txt': more than 2147483647 files, or lines in one file");
+  EXPECT_EQ(DescribeError({SplitErrorKind::kNumberOverflow, "d/2147483648.txt", "", ""}),
+            "cannot write 'd/2147483648.txt': file numbers end at 2147483647");
+  EXPECT_EQ(DescribeError({SplitErrorKind::kCountOverflow, "d/1.txt", "", ""}),
+            "cannot write 'd/1.txt': more than 2147483647 lines in one file");
 }
 
 TEST_F(CommandLineTest, EncodingByMarkOrForced) {
@@ -369,14 +440,16 @@ TEST_F(CommandLineTest, EncodingByMarkOrForced) {
   EXPECT_EQ(files.files[Out(1)], le_mark + std::string("o\0", 2));
 }
 
-// File services that fail by throwing, as an allocation failure inside the job would.
+// File services that fail by throwing, as a failure inside the job would.
 class ThrowingFileSystem : public FileSystem {
  public:
+  bool out_of_memory = false;
   std::unique_ptr<InputFile> OpenRead(const std::string&, std::string&) override {
-    throw std::runtime_error("out of memory");
+    if (out_of_memory) throw std::bad_alloc();
+    throw std::runtime_error("the file layer broke");
   }
   std::unique_ptr<OutputFile> OpenAppend(const std::string&, std::string&) override {
-    throw std::runtime_error("out of memory");
+    throw std::runtime_error("the file layer broke");
   }
 };
 
@@ -384,7 +457,13 @@ TEST_F(CommandLineTest, AnErrorThrownInsideTheJobIsReportedNotACrash) {
   ThrowingFileSystem throwing;
   console.terminal = true;  // the progress line, once shown, is ended before the message
   EXPECT_EQ(RunCommandLine({"in.txt", "out"}, console, throwing), kExitFailure);
-  EXPECT_EQ(console.err, "tarnwick-split: out of memory\n");
+  EXPECT_EQ(console.err, "tarnwick-split: the file layer broke\n");
+  // Memory running out is said so, in the same one line.
+  console.err.clear();
+  throwing.out_of_memory = true;
+  EXPECT_EQ(RunCommandLine({"in.txt", "out"}, console, throwing), kExitFailure);
+  EXPECT_EQ(console.err,
+            "tarnwick-split: out of memory (the files written end with whole lines)\n");
 }
 
 TEST_F(CommandLineTest, SourceAndFolderAreTakenAsGivenSpacesIncluded) {

@@ -30,6 +30,9 @@ class MemoryFileSystem : public FileSystem {
   std::optional<std::string> standard_input;   // a pipe holding this (none: no standard input)
   std::set<std::string> refuse_cut_back;       // cutting these output files back fails
   std::set<std::string> write_only;            // output files that may be written, not read
+  std::set<std::string> streams;               // outputs that are pipes or devices
+  std::set<std::string> missing_folders;       // folders that hold nothing until created
+  std::set<std::string> created_folders;       // folders CreateFolders was asked for
   std::size_t open_fails_after = kNever;       // output files opened before opening fails
   std::uint64_t read_fails_after = kNever;     // source bytes delivered before a failure
   bool read_throws = false;                    // that failure is an exception
@@ -58,6 +61,12 @@ class MemoryFileSystem : public FileSystem {
                                    pipes.count(real) > 0);
   }
 
+  bool IsStreamPath(const std::string& path) override { return pipes.count(Resolve(path)) > 0; }
+  bool CreateFolders(const std::string& path, std::string&) override {
+    created_folders.insert(path);
+    return true;
+  }
+
   std::int64_t ExistingSize(const std::string& path) override {
     const auto found = files.find(Resolve(path));
     return found != files.end() ? static_cast<std::int64_t>(found->second.size()) : -1;
@@ -80,6 +89,11 @@ class MemoryFileSystem : public FileSystem {
     }
     if (appended.size() >= open_fails_after) {
       error = "Too many open files";
+      return nullptr;
+    }
+    const std::string folder = path.substr(0, path.find_last_of("/\\"));
+    if (missing_folders.count(folder) > 0 && created_folders.count(folder) == 0) {
+      error = "No such file or directory";
       return nullptr;
     }
     appended.push_back(path);
@@ -186,11 +200,24 @@ class MemoryFileSystem : public FileSystem {
       if (owner_.write_only.count(path_) > 0) return kHeadUnreadable;
       return static_cast<std::int64_t>(content_.copy(buffer, capacity, 0));
     }
+    std::int64_t ReadLast(char* buffer, std::size_t count, std::string& error) override {
+      if (owner_.write_only.count(path_) > 0 || IsStream()) {
+        error = "Permission denied";
+        return -1;
+      }
+      const std::size_t have = std::min(count, opened_size_);
+      return static_cast<std::int64_t>(content_.copy(buffer, have, opened_size_ - have));
+    }
+    bool IsStream() const override { return owner_.streams.count(path_) > 0; }
     std::string ComparablePath() const override { return real_; }
-    std::int64_t OpenedSize() const override { return static_cast<std::int64_t>(opened_size_); }
-    std::int64_t CurrentSize() const override { return static_cast<std::int64_t>(content_.size()); }
+    std::int64_t OpenedSize() const override {
+      return IsStream() ? -1 : static_cast<std::int64_t>(opened_size_);
+    }
+    std::int64_t CurrentSize() const override {
+      return IsStream() ? -1 : static_cast<std::int64_t>(content_.size());
+    }
     bool CutBack(std::uint64_t size, std::string& error) override {
-      if (owner_.refuse_cut_back.count(path_) > 0 || size > content_.size()) {
+      if (owner_.refuse_cut_back.count(path_) > 0 || IsStream() || size > content_.size()) {
         error = "Input/output error";
         return false;
       }

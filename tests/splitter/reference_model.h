@@ -43,18 +43,20 @@ struct ModelLine {
   std::uint64_t offset;
 };
 
+// A final odd byte of 16-bit units: no line, it ends the last file ("" when none).
+inline std::string ModelOddTail(const std::string& source, const UnitModel& model) {
+  const std::size_t skip = source.starts_with(model.mark) ? model.mark.size() : 0;
+  return model.unit == 2 && (source.size() - skip) % 2 == 1 ? source.substr(source.size() - 1)
+                                                            : std::string();
+}
+
 // The lines the job writes: trimmed of space units with blank ones dropped and CR LF
-// units appended, or kept as they are. A final odd byte of 16-bit units is the last
-// character of the last line.
+// units appended, or kept as they are. A final odd byte of 16-bit units is no part of them.
 inline std::vector<ModelLine> ModelLines(const std::string& source, const UnitModel& model,
                                          LineEnds rule, bool keep) {
   const std::size_t skip = source.starts_with(model.mark) ? model.mark.size() : 0;
   std::string body = source.substr(skip);
-  std::string tail;
-  if (model.unit == 2 && body.size() % 2 == 1) {
-    tail = body.substr(body.size() - 1);
-    body.pop_back();
-  }
+  if (model.unit == 2 && body.size() % 2 == 1) body.pop_back();
   std::vector<std::string> units;
   for (std::size_t i = 0; i < body.size(); i += model.unit) {
     units.push_back(body.substr(i, model.unit));
@@ -66,9 +68,8 @@ inline std::vector<ModelLine> ModelLines(const std::string& source, const UnitMo
     rule = first != units.end() && *first == lf ? LineEnds::kAny : LineEnds::kCr;
   }
   std::vector<ModelLine> lines;
-  auto add = [&](std::size_t start, std::size_t end, std::size_t after, bool with_tail) {
+  auto add = [&](std::size_t start, std::size_t end, std::size_t after) {
     std::vector<std::string> line(units.begin() + start, units.begin() + (keep ? after : end));
-    if (with_tail && !tail.empty()) line.push_back(tail);
     std::size_t first = 0, last = line.size();
     if (!keep) {
       while (first < last && line[first] == space) ++first;
@@ -85,17 +86,19 @@ inline std::vector<ModelLine> ModelLines(const std::string& source, const UnitMo
     if (units[i] == cr || (rule == LineEnds::kAny && units[i] == lf)) {
       const std::size_t after =
           units[i] == cr && i + 1 < units.size() && units[i + 1] == lf ? i + 2 : i + 1;
-      add(start, i, after, false);
+      add(start, i, after);
       start = i = after;
       --i;
     }
   }
-  if (start < units.size() || !tail.empty()) add(start, units.size(), units.size(), true);
+  if (start < units.size()) add(start, units.size(), units.size());
   return lines;
 }
 
 // The model's files in an empty folder, in number order: each starts with the mark and the
-// header. Split by lines in the classic way, one more file follows the last full one.
+// header; a source that is only its header gives one file holding it. Split by lines in
+// the classic way, one more file follows the last full one. A final odd byte ends the last
+// file (with a size limit, as a line of one byte).
 // With `ends`, for each file its sizes at the line boundaries: after the mark and header
 // (index 0), then after each of its lines (index k: k lines).
 inline std::vector<std::string> ModelFiles(const std::string& source, const UnitModel& model,
@@ -109,6 +112,10 @@ inline std::vector<std::string> ModelFiles(const std::string& source, const Unit
   lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(header));
 
   std::vector<std::string> files;
+  // A header that leaves no room for a line within a size is refused: no file at all.
+  if (split.cut == CutBy::kBytes && header > 0 && prologue.size() >= split.max_bytes) {
+    return files;
+  }
   const auto add = [&](std::size_t file, const std::string& bytes) {
     files[file] += bytes;
     if (ends != nullptr) (*ends)[file].push_back(files[file].size());
@@ -118,15 +125,17 @@ inline std::vector<std::string> ModelFiles(const std::string& source, const Unit
     if (ends != nullptr) ends->push_back({});
     add(files.size() - 1, prologue);
   };
+  const std::string odd = ModelOddTail(source, model);
   if (split.cut == CutBy::kParts) {
     for (int part = 0; part < split.parts; ++part) begin();
     for (const ModelLine& line : lines) {
       const std::uint64_t part = line.offset * split.parts / source.size();
       add(std::min<std::uint64_t>(part, split.parts - 1), line.bytes);
     }
+    files.back() += odd;
     return files;
   }
-  const bool classic = split.cut == CutBy::kLines && !split.keep && !split.header;
+  const bool classic = split.cut == CutBy::kLines && !split.keep && split.header.value_or(0) == 0;
   if (classic) begin();
   int in_file = 0;
   for (const ModelLine& line : lines) {
@@ -146,7 +155,26 @@ inline std::vector<std::string> ModelFiles(const std::string& source, const Unit
       ++in_file;
     }
   }
+  const bool full = split.cut == CutBy::kLines
+                        ? !classic && in_file == split.n
+                        : !files.empty() && files.back().size() + odd.size() > split.max_bytes;
+  if (files.empty() ? !odd.empty() || header > 0 : !odd.empty() && in_file > 0 && full) begin();
+  if (!files.empty()) files.back() += odd;
   return files;
+}
+
+// How the model says the job ends: refused (no file) when the mark and header leave no
+// room for a line within a size.
+inline SplitOutcome ModelOutcome(const std::string& source, const UnitModel& model,
+                                 const ModelSplit& split) {
+  if (split.cut != CutBy::kBytes || split.header.value_or(0) == 0) return SplitOutcome::kFinished;
+  const std::vector<ModelLine> lines = ModelLines(source, model, split.rule, split.keep);
+  std::string prologue = model.mark;
+  for (std::size_t i = 0; i < lines.size() && i < static_cast<std::size_t>(*split.header); ++i) {
+    prologue += lines[i].bytes;
+  }
+  const bool refused = prologue.size() > model.mark.size() && prologue.size() >= split.max_bytes;
+  return refused ? SplitOutcome::kFailed : SplitOutcome::kFinished;
 }
 
 // The job's options for what the model is asked (N goes to the host).

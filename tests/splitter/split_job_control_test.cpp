@@ -106,7 +106,8 @@ TEST(SplitJobControl, AFailureBeforeTheHostEndsTheJobIsStillReported) {
       tuning.background_writes = background;
       EXPECT_EQ(RunSplit(host, files, {}, tuning), SplitOutcome::kFailed);
       ASSERT_TRUE(host.error) << background << thrown;
-      EXPECT_EQ(host.error->kind, SplitErrorKind::kOutputWrite);
+      EXPECT_EQ(host.error->kind,
+                thrown ? SplitErrorKind::kOutOfMemory : SplitErrorKind::kOutputWrite);
       EXPECT_EQ(host.error->path, Out(thrown ? 2 : 1));
       EXPECT_EQ(host.events, (std::vector<std::string>{"started", "failed"}));
       EXPECT_EQ(files.open_files, 0);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -104,11 +105,50 @@ TEST_P(SplitJobTest, LineEndsAndTrimming) {
 }
 
 TEST_P(SplitJobTest, AppendsToExistingFiles) {
-  files.files[Out(1)] = "old one\r\n";
-  files.files[Out(2)] = "old two without end";
-  EXPECT_EQ(Split("a\r\nb\r\nc\r\n", 2), SplitOutcome::kFinished);
-  EXPECT_EQ(OutputFiles(files),
-            (std::vector<std::string>{"old one\r\na\r\nb\r\n", "old two without endc\r\n"}));
+  // After the old text; an old last line without its line end gets one first, so the job's
+  // first line stays a line: CR LF, or with kept lines the source's own first line end (CR LF
+  // while it has none yet), in the file's units. A file that holds only the source's mark is
+  // empty for the mark and header rules; one that starts with another mark is refused.
+  const std::string le("\xFF\xFE", 2), u8("\xEF\xBB\xBF");
+  struct Case {
+    std::string old, source;
+    bool keep;
+    std::optional<int> header;
+    std::string expected;  // "" when refused and left as it was
+  };
+  const Case cases[] = {
+      {"old one\r\n", "a\r\nb\r\n", false, {}, "old one\r\na\r\nb\r\n"},
+      {"old\r\npart", "a\r\nb\r\n", false, {}, "old\r\npart\r\na\r\nb\r\n"},
+      {"old\npart", "  a\n", false, {}, "old\npart\r\na\r\n"},
+      {"part", "a\nb\n", true, {}, "part\na\nb\n"},
+      {"part", "a\rb", true, {}, "part\ra\rb"},
+      {"part", "ab", true, {}, "part\r\nab"},
+      {"old\r", "a\n", true, {}, "old\ra\n"},
+      {le + std::string("o\0", 2),
+       le + std::string("a\0\r\0", 4),
+       false,
+       {},
+       le + std::string("o\0\r\0\n\0a\0\r\0\n\0", 12)},
+      {u8, u8 + "h\na\n", true, 1, u8 + "h\na\n"},
+      {u8 + "x\n", "a\n", false, {}, ""},
+      {le + std::string("o\0", 2), u8 + "a\n", false, {}, ""},
+  };
+  for (const Case& c : cases) {
+    files = MemoryFileSystem{};
+    host = ScriptedHost{};
+    files.files[Out(1)] = c.old;
+    files.files["in.txt"] = c.source;
+    host.lines_per_file = 100;
+    SplitOptions options;
+    options.keep_lines = c.keep;
+    options.header_lines = c.header;
+    const SplitOutcome outcome = RunSplit(host, files, options, TuningFor(GetParam()));
+    EXPECT_EQ(outcome, c.expected.empty() ? SplitOutcome::kFailed : SplitOutcome::kFinished);
+    EXPECT_EQ(files.files[Out(1)], c.expected.empty() ? c.old : c.expected) << c.old;
+    if (c.expected.empty()) {
+      EXPECT_EQ(host.error->kind, SplitErrorKind::kOutputEncoding);
+    }
+  }
 }
 
 TEST_P(SplitJobTest, LongLinesAreStreamedAndTrimmed) {
@@ -143,7 +183,8 @@ TEST_P(SplitJobTest, MatchesReferenceModelOnRandomSources) {
     if (round % 2 == 0) split = SplitTable()[random() % SplitTable().size()];
     host.lines_per_file = split.n == 0 ? 1 : split.n;
     const SplitOptions options = WithModelSplit({}, split);
-    ASSERT_EQ(RunSplit(host, files, options, TuningFor(GetParam())), SplitOutcome::kFinished);
+    ASSERT_EQ(RunSplit(host, files, options, TuningFor(GetParam())),
+              testing::ModelOutcome(source, UnitModel{}, split));
     EXPECT_EQ(OutputFiles(files), ModelFiles(source, UnitModel{}, split)) << "round " << round;
   }
 }
@@ -185,7 +226,7 @@ TEST(SplitJobBuffers, TinyBuffersMatchReferenceModel) {
               tuning.background_writes = (read + write) % 2 == 0;
               if (read % 4 != 0) tuning.inline_write_bytes = 0;  // the helper takes every piece
               ASSERT_EQ(RunSplit(host, files, WithModelSplit({}, split), tuning),
-                        SplitOutcome::kFinished);
+                        testing::ModelOutcome(source, model, split));
               ASSERT_EQ(OutputFiles(files), ModelFiles(source, model, split))
                   << "read " << read << " write " << write << " n " << n << " rule "
                   << static_cast<int>(split.rule) << " keep " << split.keep << " cut "
@@ -224,6 +265,16 @@ TEST_P(SplitJobTest, HostIsAskedWhenTheRulesSay) {
   EXPECT_EQ(files.files[other + "2.txt"], "4\r\n5\r\n6\r\n");
   EXPECT_EQ(files.files[other + "3.txt"], "7\r\n8\r\n");
   EXPECT_EQ(files.files.count(other + "4.txt"), 0u);
+
+  // A folder emptied meanwhile ends the job at the next file, the files written whole.
+  files = fresh;
+  host = ScriptedHost{};
+  host.on_pump = [](ScriptedHost& h) { h.folder = h.pumps == 1 ? "  " : h.folder; };
+  EXPECT_EQ(Split("1\r\n2\r\n3\r\n", 2), SplitOutcome::kFailed);
+  ASSERT_TRUE(host.error);
+  EXPECT_EQ(host.error->kind, SplitErrorKind::kNoOutputFolder);
+  EXPECT_EQ(OutputFiles(files), std::vector<std::string>{"1\r\n2\r\n"});
+  EXPECT_EQ(files.appended, std::vector<std::string>{Out(1)});
 }
 
 TEST_P(SplitJobTest, LinesPerFileFollowsTheRealNumberRule) {
@@ -569,15 +620,44 @@ TEST_P(SplitJobTest, OutputThatIsTheSourceIsNeverWritten) {
 }
 
 TEST_P(SplitJobTest, CountsNeverPassTheirLimit) {
+  // File numbers end at the limit: an error once a line needs a file past it, or the classic
+  // split's next file; cut by lines, a file holds at most the limit of lines; cut by size or
+  // parts, any number.
   SplitTuning tuning = TuningFor(GetParam());
   tuning.count_limit = 3;
   files.files["in.txt"] = "1\r\n2\r\n3\r\n4\r\n5\r\n";
   host.lines_per_file = 1;
   EXPECT_EQ(RunSplit(host, files, {}, tuning), SplitOutcome::kFailed);
   ASSERT_TRUE(host.error);
-  EXPECT_EQ(host.error->kind, SplitErrorKind::kCountOverflow);
+  EXPECT_EQ(host.error->kind, SplitErrorKind::kNumberOverflow);
   EXPECT_EQ(host.error->path, Out(4));
   EXPECT_EQ(files.appended.size(), 3u);  // 4.txt is never created
+  for (const bool keep : {true, false}) {
+    MemoryFileSystem fresh;
+    files = fresh;
+    host = ScriptedHost{};
+    files.files["in.txt"] = "1\r\n2\r\n3\r\n4\r\n";
+    host.lines_per_file = 2;
+    SplitOptions options;
+    options.keep_lines = keep;
+    options.first_number = 2;
+    EXPECT_EQ(RunSplit(host, files, options, tuning),
+              keep ? SplitOutcome::kFinished : SplitOutcome::kFailed);
+    EXPECT_EQ(files.files[Out(3)], "3\r\n4\r\n");
+    EXPECT_EQ(files.files.count(Out(4)), 0u);
+  }
+  for (const CutBy cut : {CutBy::kBytes, CutBy::kParts}) {
+    MemoryFileSystem fresh;
+    files = fresh;
+    host = ScriptedHost{};
+    files.files["in.txt"] = "1\r\n2\r\n3\r\n4\r\n";
+    SplitOptions options;
+    options.cut_by = cut;
+    options.max_file_bytes = 100;
+    options.parts = 1;
+    EXPECT_EQ(RunSplit(host, files, options, tuning), SplitOutcome::kFinished);
+    EXPECT_EQ(files.files[Out(1)], "1\r\n2\r\n3\r\n4\r\n");
+  }
 
   MemoryFileSystem fresh;
   files = fresh;

@@ -101,8 +101,9 @@ TEST_F(SystemFilesTest, SplitsAndAppends) {
 }
 
 TEST_F(SystemFilesTest, MarkedSourceReadsTheStartOfExistingFiles) {
-  // UTF-16 LE: an existing empty file gets the mark, one with the mark is appended to, and
-  // one without it is refused untouched -- the start of each is read through the system.
+  // UTF-16 LE: an existing empty file gets the mark, one with the mark is appended to (its
+  // last line, without a line end, gets one first), and one without it is refused
+  // untouched -- the start and the end of each are read through the system.
   const std::string mark("\xFF\xFE", 2);
   WriteFile(root_ / "in.txt", mark + std::string("a\0\r\0b\0\r\0c\0\r\0d\0", 14));
   WriteFile(root_ / "out" / "1.txt", "");
@@ -114,7 +115,7 @@ TEST_F(SystemFilesTest, MarkedSourceReadsTheStartOfExistingFiles) {
   EXPECT_EQ(host_.error->path, OutputName(root_ / "out", 3));
   EXPECT_EQ(OutputFiles(root_ / "out"),
             (std::vector<std::string>{mark + std::string("a\0\r\0\n\0", 6),
-                                      mark + std::string("o\0b\0\r\0\n\0", 8), "ansi"}));
+                                      mark + std::string("o\0\r\0\n\0b\0\r\0\n\0", 12), "ansi"}));
 }
 
 TEST_F(SystemFilesTest, LargeSourceThroughBothBufferModes) {
