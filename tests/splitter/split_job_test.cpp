@@ -356,6 +356,31 @@ TEST(SplitJobHost, HostWithFixedSettingsIsAskedLessOften) {
   }
 }
 
+TEST(SplitJobHost, AStopIsSeenInsideALongLine) {
+  // One line of 1 MiB after a whole one, read in pieces: the stop comes between pieces (the
+  // pump runs for each, for both kinds of host), the piece written so far is cut back.
+  for (const bool fixed : {false, true}) {
+    for (const bool keep : {false, true}) {
+      MemoryFileSystem files;
+      files.files["in.txt"] = "a\r\n" + std::string(1 << 20, 'x');
+      ScriptedHost host;
+      std::atomic<bool> stop{false};
+      if (fixed) host.fixed_settings_stop = &stop;
+      host.on_pump = [&](ScriptedHost& h) {
+        if (h.pumps == 5) h.stop = stop = true;
+      };
+      SplitOptions options;
+      options.keep_lines = keep;
+      SplitTuning tuning;
+      tuning.read_buffer_size = tuning.write_buffer_size = tuning.line_bound = 4096;
+      EXPECT_EQ(RunSplit(host, files, options, tuning), SplitOutcome::kStopped);
+      EXPECT_EQ(host.pumps, 5);
+      EXPECT_EQ(OutputFiles(files), std::vector<std::string>{"a\r\n"});
+      EXPECT_EQ(files.open_files, 0);
+    }
+  }
+}
+
 TEST_P(SplitJobTest, ProgressCountsLinesFilesAndBytes) {
   SplitProgress progress;
   std::vector<std::int64_t> seen;
