@@ -94,12 +94,12 @@ OutputFiles::OutputFiles(FileSystem& files, std::size_t capacity, IoWorker* work
 }
 
 void OutputFiles::SetLineEndAfterOldText(std::string_view line_end, bool kept) {
-  old_text_end_ = line_end;
+  old_text_end_.Set(line_end);
   old_text_end_follows_source_ = kept;
 }
 
 void OutputFiles::NoteSourceLineEnd(std::string_view line_end) {
-  if (old_text_end_follows_source_) old_text_end_ = line_end;
+  if (old_text_end_follows_source_) old_text_end_.Set(line_end);
 }
 
 void OutputFiles::SetSource(const InputFile* source) {
@@ -198,7 +198,7 @@ void OutputFiles::HandOver(std::size_t count, bool close) {
             complete,
             complete ? lines_committed_ - lines_handed_ : 0,
             abandoned_,
-            opened_ ? std::string() : old_text_end_};
+            old_text_end_};
   made_file_ = true;
   if (complete) lines_handed_ = lines_committed_;
   opened_ = !close;
@@ -367,7 +367,7 @@ bool OutputFiles::Open(const Task& task, std::string& reason) {
     case ExistingFileAction::kWriteHeader:
       return WriteFirst(std::string_view(prologue_).substr(mark_size_), reason);
     case ExistingFileAction::kAppend:
-      return EndsAtLineEnd() || WriteFirst(task.old_text_end, reason);
+      return EndsAtLineEnd() || WriteFirst(task.old_text_end.view(), reason);
   }
   return true;
 }
@@ -377,8 +377,12 @@ bool OutputFiles::Open(const Task& task, std::string& reason) {
 // judged by its size: an empty one gets the mark like any empty file, a non-empty one is
 // appended to. False when its start cannot be read.
 bool OutputFiles::Judge(ExistingFileAction& action, std::string& reason) {
+  if (file_size_ == 0) {
+    action = ExistingFileAction::kWriteMark;
+    return true;
+  }
   char head[kLongestMark];
-  const std::int64_t count = file_size_ == 0 ? 0 : open_file_->ReadHead(head, sizeof(head), reason);
+  const std::int64_t count = open_file_->ReadHead(head, sizeof(head), reason);
   if (count == OutputFile::kHeadUnreadable) {
     action = ExistingFileAction::kAppend;
     return true;

@@ -3,6 +3,7 @@
 // while the job goes on with the lines.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cassert>
 #include <condition_variable>
@@ -195,6 +196,17 @@ class OutputFiles {
  private:
   static constexpr std::size_t kSlots = 4;  // buffers, with a worker
 
+  // A line end (at most CR LF of 16-bit units), held by value.
+  struct LineEndBytes {
+    char bytes[4] = {};
+    std::size_t size = 0;
+    void Set(std::string_view line_end) {
+      size = std::min(line_end.size(), sizeof(bytes));
+      std::memcpy(bytes, line_end.data(), size);
+    }
+    std::string_view view() const { return {bytes, size}; }
+  };
+
   struct Slot {
     std::unique_ptr<char[]> bytes;
     std::uint64_t ticket = 0;  // the task that uses the buffer
@@ -210,7 +222,7 @@ class OutputFiles {
     bool complete;       // the bytes end at a line boundary
     std::int64_t lines;  // lines that end in these bytes
     bool cut_to_line;    // before closing, cut a line left incomplete back (the job ended early)
-    std::string old_text_end;  // with `open`: what an old last line without a line end gets
+    LineEndBytes old_text_end;  // with `open`: what an old last line without a line end gets
   };
 
   void AppendSlow(const char* bytes, std::size_t count);
@@ -241,7 +253,7 @@ class OutputFiles {
   bool replace_existing_ = false;
   bool create_folders_ = false;
   std::size_t mark_size_ = 0;  // of the mark at the start of the prologue
-  std::string old_text_end_;
+  LineEndBytes old_text_end_;
   bool old_text_end_follows_source_ = false;
   WholeLinesFinder whole_lines_ = nullptr;
   bool capturing_header_ = false;
