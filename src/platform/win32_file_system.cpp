@@ -285,11 +285,14 @@ class Win32OutputFile final : public OutputFile {
   // empty without asking; a device has no size.
   Win32OutputFile(HANDLE handle, bool created, bool readable)
       : handle_(handle), readable_(readable) {
+    // A file OPEN_ALWAYS created is on a disk; what was there already may be a pipe or a
+    // device (written as a stream, with no size). Asking only then spares a round trip per
+    // new file.
     LARGE_INTEGER size{};
     if (created) {
       opened_size_ = 0;
     } else if (GetFileType(handle) != FILE_TYPE_DISK) {
-      stream_ = true;  // a pipe or device: no size, written as a stream
+      stream_ = true;
     } else if (GetFileSizeEx(handle, &size)) {
       opened_size_ = size.QuadPart;
     }

@@ -47,7 +47,7 @@ class SizeCutter final : public FileCutter {
     if (!look_ahead_) look_ahead_ = std::make_unique<char[]>(kLookAheadBytes);
     return !measure_(*source_, line.offset, room, look_ahead_.get(), stopped_);
   }
-  bool LeavesRoomAfter(std::uint64_t prologue) const override { return prologue < max_; }
+  bool LeavesRoomAfter(std::uint64_t bytes) const override { return bytes <= max_; }
 
  private:
   std::uint64_t max_;

@@ -76,9 +76,8 @@ class FileCutter {
   }
   // Whether the current file is complete once it holds `lines` lines.
   virtual bool IsComplete(std::int64_t /*lines*/) { return false; }
-  // Whether a file that starts with `prologue` bytes (its mark and header) has room for a
-  // line.
-  virtual bool LeavesRoomAfter(std::uint64_t /*prologue*/) const { return true; }
+  // Whether a file has room for `bytes` (its mark, header and shortest line).
+  virtual bool LeavesRoomAfter(std::uint64_t /*bytes*/) const { return true; }
   // Whether a file that no line went into is still made, created empty or left as it was.
   virtual bool MakesEmptyFiles() const { return false; }
   // Whether the bytes of a file count (BeginFile's `counted` is then needed).

@@ -23,15 +23,19 @@ void LineCopier::CloseFiles() {
 bool LineCopier::EndHeader(bool at_end) {
   if (output_.in_header()) {
     if (!output_.EndHeader()) return false;
-    if (!cutter_.LeavesRoomAfter(output_.prologue_size())) {
+    if (!cutter_.LeavesRoomAfter(output_.prologue_size() + smallest_line_)) {
       error_ = SplitError{SplitErrorKind::kHeaderPastSize, {}, {}, {}};
       return false;
     }
   }
-  if (!at_end || !output_.has_header() || output_.made_a_file()) return true;
-  // A source that is only its header gives one file holding it, as every file would start.
-  if (files_begun_ == 0 && !BeginFile()) return false;
-  output_.MakeCurrentFile();
+  if (!at_end) return true;
+  // A source that is only its header gives one file holding it, as every file would start;
+  // a cut that makes every file (parts) makes them without a header line too.
+  const bool header_only = output_.has_header() && !output_.made_a_file();
+  if (files_begun_ == 0 && (header_only || cutter_.MakesEmptyFiles()) && !BeginFile()) {
+    return false;
+  }
+  if (header_only) output_.MakeCurrentFile();
   return true;
 }
 
@@ -48,6 +52,7 @@ bool LineCopier::MakeRemainingParts() {
 bool LineCopier::FinishFile() {
   if (files_begun_ == 0) return true;
   if (!overflowed_.empty()) {
+    assert(output_.size() == 0);  // nothing goes into a file without a number
     if (!cutter_.MakesEmptyFiles() && !output_.must_make_current()) return true;
     error_ = SplitError{SplitErrorKind::kNumberOverflow, overflowed_, {}, {}};
     return false;
@@ -75,7 +80,11 @@ bool LineCopier::BeforeContent(const char* first, std::uint64_t size, bool size_
     return false;
   }
   const LineToCome line{Offset(first), size, size_known};
-  return !cutter_.EndsBefore(lines_in_file_, output_.bytes_in_file(), line) || NextFile();
+  if (!cutter_.EndsBefore(lines_in_file_, output_.bytes_in_file(), line)) return true;
+  if (!NextFile()) return false;
+  if (overflowed_.empty()) return true;
+  error_ = SplitError{SplitErrorKind::kNumberOverflow, overflowed_, {}, {}};
+  return false;
 }
 
 // Inside a line: the pump runs, then whether a stop came (or the host closed the files).
@@ -137,9 +146,11 @@ bool LineCopier::BeginFile() {
   return true;
 }
 
+// The stop flag, from the host or (with fixed settings) read directly; for the lines of a
+// block read before a failed or stopped read, no stop.
 bool LineCopier::ReadStop() const {
-  return settings_.fixed_stop != nullptr ? settings_.fixed_stop->load(std::memory_order_relaxed)
-                                         : host_.StopRequested();
+  if (settings_.fixed_stop == nullptr) return host_.StopRequested();
+  return !block_.before_failure && settings_.fixed_stop->load(std::memory_order_relaxed);
 }
 
 // Where the fast path must leave the block: at the first line of the next part, or its end.

@@ -51,6 +51,8 @@ struct LoopSettings {
 };
 
 class LineCopier {
+  static constexpr std::atomic<bool> kNoStop{false};
+
  public:
   LineCopier(SplitHost& host, FileSystem& files, LineReader& reader, FileCutter& cutter,
              OutputNames& names, OutputFiles& output, SplitProgress& progress,
@@ -187,8 +189,9 @@ class LineCopier {
   // The next file's path when its number would pass the largest: an error once a line (or
   // a file that is always made) needs it.
   std::string overflowed_;
-  bool stopped_in_line_ = false;  // a stop was seen inside a line, while it was measured
-  std::int32_t header_left_;      // lines of the header still to come
+  bool stopped_in_line_ = false;   // a stop was seen inside a line, while it was measured
+  std::size_t smallest_line_ = 1;  // bytes of the shortest line the job can write
+  std::int32_t header_left_;       // lines of the header still to come
   std::optional<SplitError> error_;
   PumpPoint pump_point_;
   bool closed_by_host_ = false;
@@ -198,6 +201,8 @@ template <class S>
 JobEnd LineCopier::Run(bool deciding) {
   deciding_ = deciding;
   UseRules<S>();
+  // A trimmed line holds a unit and CR LF at the least, a kept one its line end.
+  smallest_line_ = (S::Shape::kKeep ? 1 : 3) * S::Rule::kUnit;
   output_.SetLineEndAfterOldText(S::Rule::Units::kCrLf, S::Shape::kKeep);
   if (!NextBlock<typename S::Rule>()) return JobEnd::kReadStopped;
   if (header_left_ > 0) {
@@ -238,6 +243,7 @@ JobEnd LineCopier::Loop() {
     }
     assert(block_.begin <= pos_ && pos_ <= block_.end && next_end_ <= block_.count);
     if (pos_ == block_.end) {
+      if (closed_by_host_) return JobEnd::kClosedByHost;
       if (block_.last)
         return !reader_.has_odd_tail() || CopyOddTail<S>() ? JobEnd::kSourceEnded : JobEnd::kFailed;
       if (settings_.fixed_stop != nullptr) host_.PumpMessages();  // once per block: see SplitHost
@@ -302,6 +308,9 @@ LineCopier::FastExit LineCopier::CopyWholeLines() {
   LineFinder<Rule> finder = Finder<Rule>();
   std::int64_t total = progress_.lines_written;
   const std::int64_t limit = cutter_.limits().max_lines;
+  // The lines of a block read before a failed or stopped read are written all the same.
+  const std::atomic<bool>* const stop_flag =
+      block_.before_failure ? &kNoStop : settings_.fixed_stop;
   SplitHost* const n_host = cutter_.limits().lines_from_host;
   const double fixed_n = cutter_.limits().lines;
   const auto lines_per_file = [&] {  // N now: from the host after every line, unless fixed
@@ -315,7 +324,7 @@ LineCopier::FastExit LineCopier::CopyWholeLines() {
   };
   FastExit exit = FastExit::kBlockEnd;
   while (at.pos < fast_end) {
-    if (kFixedSettings ? settings_.fixed_stop->load(std::memory_order_relaxed)
+    if (kFixedSettings ? stop_flag->load(std::memory_order_relaxed)
                        : closed_by_host_ || host_.StopRequested()) {
       exit = FastExit::kStop;
       break;
@@ -353,8 +362,8 @@ LineCopier::FastExit LineCopier::CopyWholeLines() {
   return exit;
 }
 
-// The general path for the line at pos_: whole in the block, the last of the source
-// without a line end, or longer than the bound.
+// The general path for the line at pos_ (the source's first, a header line, one at a limit):
+// whole in the block, the last of the source without a line end, or longer than the bound.
 template <class S>
 LineCopier::LineResult LineCopier::CopyLine() {
   using Rule = typename S::Rule;

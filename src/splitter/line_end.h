@@ -141,7 +141,7 @@ std::size_t WholeLinesIn(const char* bytes, std::size_t written, std::size_t cou
   return kept;
 }
 
-// WholeLinesIn for the rule of an output, chosen once per job.
+// WholeLinesIn for the rule of an output, chosen by the job's rules.
 using WholeLinesFinder = std::size_t (*)(const char* bytes, std::size_t written, std::size_t count,
                                          bool complete, std::int64_t& lines);
 

@@ -19,7 +19,7 @@ inline constexpr std::size_t kLineEndListExtra = 4;
 // are. Uses the fastest variant available.
 std::size_t ListCrs(const char* bytes, std::size_t count, std::uint32_t* out);
 
-// The variant for any processor (SSE2 on x86-64, memchr elsewhere).
+// The variant for any processor (SSE2 on x86-64, a plain loop elsewhere).
 std::size_t ListCrsPortable(const char* bytes, std::size_t count, std::uint32_t* out);
 
 // The same for 16-bit units: the byte offsets of the units 000D among `count` bytes

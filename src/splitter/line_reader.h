@@ -39,6 +39,9 @@ struct LineBlock {
   // The source ends after the block: its last line may have no line end; an empty block
   // with `last` is the end of the source.
   bool last = false;
+  // A read failed or a stop ended it after the block was read: its lines were whole before,
+  // and are written whatever stop comes.
+  bool before_failure = false;
 
   // The block's line ends under `Rule`, from the first.
   template <class Rule>
@@ -50,7 +53,8 @@ struct LineBlock {
 // Reads the source and hands out blocks of whole lines. Every block but a piece ends right
 // after a line end (or with the source); a line is handed out whole when its end lies
 // within `bound` bytes of its start. The bound is at least a read, so only the first line
-// of a block can be longer. The source is read only when the buffer holds no whole line.
+// of a block can be longer. The source is read only when the buffer holds no whole line (a
+// CR last in the buffer waits for the unit after it).
 class LineReader {
  public:
   LineReader(std::size_t capacity, std::size_t bound);
@@ -61,9 +65,9 @@ class LineReader {
   // the mark wait for the first block. False on a failed or interrupted read.
   bool ReadMark(InputFile& file, SourceEncoding choice, DetectedEncoding& detected);
 
-  // The next block, once the current one is used up. False on a failed or interrupted read
-  // (a line that a CR ended before it is handed out first: a CR ends a line whatever
-  // follows).
+  // The next block, once the current one is used up. False on a failed or interrupted read;
+  // a line a CR ended before it is handed out first, marked before_failure (a CR ends a
+  // line whatever follows).
   template <class Rule>
   bool Next(LineBlock& block);
 
@@ -157,7 +161,10 @@ bool LineReader::Cut(std::size_t from, LineBlock& block) {
   // One past the last line end whose end is known: not a CR last in the buffer whose LF may
   // still come.
   std::size_t last = listed_;
-  if (last > first && !cr_final_ && offsets_[last - 1] + kUnit >= units_end) --last;
+  if (last > first && !cr_final_ && offsets_[last - 1] + kUnit >= units_end &&
+      Rule::IsCr(bytes + offsets_[last - 1])) {
+    --last;
+  }
   const bool end_in_bound = first < listed_ && offsets_[first] - from < bound_;
   if (first < last && (in_line || end_in_bound)) {
     const auto to = static_cast<std::size_t>(Rule::EndOf(bytes + offsets_[last - 1]) - bytes);
@@ -165,6 +172,7 @@ bool LineReader::Cut(std::size_t from, LineBlock& block) {
     if (last < listed_ && offsets_[last] < to) ++last;
     in_line_ = false;
     Hand(from, to, first, last, in_line, block);
+    block.before_failure = status_ != 0;
     return true;
   }
   if (in_line && first == last) {  // more of the long line: up to its end's CR, if that came

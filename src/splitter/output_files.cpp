@@ -188,7 +188,6 @@ void OutputFiles::HandOver(std::size_t count, bool close) {
     TakeIntoHeader(count);
     return;
   }
-  handed_in_file_ = close ? 0 : handed_in_file_ + count;
   const bool complete = count <= committed_ || size_ == committed_;
   Task task{path_,
             active_,
@@ -198,24 +197,27 @@ void OutputFiles::HandOver(std::size_t count, bool close) {
             complete,
             complete ? lines_committed_ - lines_handed_ : 0,
             abandoned_,
-            old_text_end_};
-  made_file_ = true;
-  if (complete) lines_handed_ = lines_committed_;
-  opened_ = !close;
-  begun_ = !close;
+            old_text_end_,
+            whole_lines_};
   // Small pieces are written at once while the helper is idle (in order all the same): for
   // them the hand-over and the wake-ups would cost more than the overlap saves. The buffer
-  // is then free again at once.
+  // is then free again at once. Nothing changes before the task is on its way, so memory
+  // running out here leaves the output as it was.
   char* previous = active_;
   if (worker_ == nullptr || (count <= inline_bytes_ && worker_->Idle())) {
     RunGuarded(task);
   } else {
-    slots_[current_].ticket = last_ticket_ =
-        worker_->Post([this, task = std::move(task)] { RunGuarded(task); });
+    std::function<void()> job = [this, task = std::move(task)] { RunGuarded(task); };
+    slots_[current_].ticket = last_ticket_ = worker_->Post(std::move(job));
     current_ = (current_ + 1) % slots_.size();
     worker_->WaitFor(slots_[current_].ticket);  // the next buffer's earlier task
     active_ = slots_[current_].bytes.get();
   }
+  handed_in_file_ = close ? 0 : handed_in_file_ + count;
+  made_file_ = true;
+  if (complete) lines_handed_ = lines_committed_;
+  opened_ = !close;
+  begun_ = !close;
   const std::size_t rest = size_ - count;
   if (rest > 0) std::memmove(active_, previous + count, rest);
   size_ = rest;
@@ -248,6 +250,10 @@ void OutputFiles::Run(const Task& task) {
     return;
   }
   if (task.open && !Open(task, reason)) return;
+  if (!open_file_) {  // an earlier hand-over of this file never ran
+    Failed(SplitErrorKind::kOutputWrite, task.path, "the file was not opened");
+    return;
+  }
   if (task.count > 0) at_line_end_ = false;  // until the write is done (it may throw)
   bool ok = task.count == 0 || open_file_->Write(task.bytes, task.count, reason);
   if (ok && task.count > 0) {
@@ -300,9 +306,9 @@ bool OutputFiles::CloseOpenFile(std::string& reason, bool written) {
 // whole lines that the file took (0 when none), and how many lines end in them.
 std::size_t OutputFiles::KeptAfterFailedWrite(const Task& task, std::int64_t& lines) const {
   const std::int64_t now = open_file_->CurrentSize();
-  if (now <= file_size_ || whole_lines_ == nullptr) return 0;
+  if (now <= file_size_ || task.whole_lines == nullptr) return 0;
   const auto written = std::min(task.count, static_cast<std::size_t>(now - file_size_));
-  return whole_lines_(task.bytes, written, task.count, task.complete, lines);
+  return task.whole_lines(task.bytes, written, task.count, task.complete, lines);
 }
 
 // Cuts the open file back to the end of its last complete line (never below its size when

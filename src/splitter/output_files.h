@@ -222,7 +222,8 @@ class OutputFiles {
     bool complete;       // the bytes end at a line boundary
     std::int64_t lines;  // lines that end in these bytes
     bool cut_to_line;    // before closing, cut a line left incomplete back (the job ended early)
-    LineEndBytes old_text_end;  // with `open`: what an old last line without a line end gets
+    LineEndBytes old_text_end;     // with `open`: what an old last line without a line end gets
+    WholeLinesFinder whole_lines;  // where the lines of these bytes end
   };
 
   void AppendSlow(const char* bytes, std::size_t count);

@@ -59,6 +59,8 @@ constexpr EndSteps kEndSteps[] = {
     /* kClosedByHost */ {false, false, false, false, SplitOutcome::kStopped},
     /* kFailed */ {false, false, false, true, SplitOutcome::kFailed},
 };
+static_assert(std::size(kEndSteps) == static_cast<std::size_t>(JobEnd::kFailed) + 1,
+              "a row for each way to end, in the order of JobEnd");
 
 // One run of the job: the stages, the source and the end.
 class SplitRun final : public SplitJobControl {

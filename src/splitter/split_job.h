@@ -183,8 +183,11 @@ class SplitHost {
   virtual std::string SourcePath() = 0;    // raw text; the job trims spaces; read once
   virtual std::string OutputFolder() = 0;  // raw text; the job trims spaces; read per file
   virtual double LinesPerFile() = 0;       // read after every written line
-  virtual bool StopRequested() = 0;        // polled before every line read
-  virtual void PumpMessages() = 0;         // after each line that does not complete a file
+  // Polled before every line read, and between the pieces of a line longer than the bound.
+  virtual bool StopRequested() = 0;
+  // After each line that does not complete a file, and between the pieces of a line longer
+  // than the bound (also while one is measured), so that a stop is seen inside it.
+  virtual void PumpMessages() = 0;
   virtual void JobStarted() = 0;
   virtual void JobFinished() = 0;  // normal end of the source
   virtual void JobStopped() = 0;   // a stop was seen
@@ -193,8 +196,9 @@ class SplitHost {
   // Optional, for a host whose N and folder cannot change during a job and whose pump has
   // no per-line work (the command line): returns its stop flag, which may be set from any
   // thread. The job then reads the flag itself before every line instead of calling
-  // StopRequested, calls LinesPerFile once per file and PumpMessages once per block read.
-  // The output is the same. Null (the default) keeps every call per line.
+  // StopRequested, calls LinesPerFile once per file and PumpMessages once per block of the
+  // source (and between the pieces of a long line). The output is the same. Null (the
+  // default) keeps every call per line.
   virtual const std::atomic<bool>* FixedSettingsStopFlag() { return nullptr; }
 
   // Called with the job's control when the job starts (before JobStarted) and with null

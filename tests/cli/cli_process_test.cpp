@@ -66,9 +66,10 @@ bool WaitForContent(const fs::path& path, const std::string& content) {
 TEST(TarnwickSplitProcess, SigintStopsLikeTheStopButton) {
   const auto [root, child, source] = StartOnFifo("tarnwick-cli-", "2");
   ASSERT_GE(source, 0);
-  ASSERT_EQ(write(source, "a\r\nb\r\n", 6), 6);
+  ASSERT_EQ(write(source, "a\nb\n", 4), 4);
 
-  // 1.txt is written and closed once the tool has gone on to wait for more of the source.
+  // 1.txt is written and closed once the tool has gone on to wait for more of the source
+  // (a line that an LF ends is whole at once: no unit after it is waited for).
   ASSERT_TRUE(WaitForContent(root / "out" / "1.txt", "a\r\nb\r\n"));
 
   // The stop ends the waiting read at once, with no more of the source needed.

@@ -215,15 +215,24 @@ TEST_F(CommandLineTest, ResultsOfEachCase) {
        kExitSuccess,
        {"a\r\nb\r\n", "c\r\nd\r\n", ""},
        ""},
-      // A header that alone leaves no room within SIZE: nothing is touched.
+      // A header that leaves no room for the shortest line within SIZE: nothing is touched.
       {header + "\na\n",
        {"-b", "10", "--header", "-k"},
        kExitFailure,
        {},
        "cannot repeat the header of 'in.txt': its header takes 10 bytes"},
+      {"hhhhhhh\na\n", {"-b", "10", "--header"}, kExitFailure, {}, "takes 9 bytes"},
+      {"hhhhhhhh\na\n", {"-b", "10", "--header", "-k"}, kExitSuccess, {"hhhhhhhh\na\n"}, ""},
+      // Parts are made all the same from a source with no header line.
+      {"", {"-n", "3", "--header"}, kExitSuccess, {"", "", ""}, ""},
       // Numbers to the largest; past it only for a file that is needed.
       {"a\nb\n",
        {"-l", "2", "--start=2147483647"},
+       kExitFailure,
+       {},
+       "'out" + std::string(1, kPathSeparator) + "2147483648.txt': file numbers end at 2147483647"},
+      {"aaaa\r\nbbbb\r\n",
+       {"-b", "8", "--start=2147483647"},
        kExitFailure,
        {},
        "'out" + std::string(1, kPathSeparator) + "2147483648.txt': file numbers end at 2147483647"},

@@ -95,6 +95,22 @@ inline std::vector<ModelLine> ModelLines(const std::string& source, const UnitMo
   return lines;
 }
 
+// How the model says the job ends: refused (no file) when the mark and header leave no
+// room within a size for the shortest line (a unit and CR LF trimmed, a unit kept).
+inline SplitOutcome ModelOutcome(const std::string& source, const UnitModel& model,
+                                 const ModelSplit& split) {
+  if (split.cut != CutBy::kBytes || split.header.value_or(0) == 0) return SplitOutcome::kFinished;
+  const std::vector<ModelLine> lines = ModelLines(source, model, split.rule, split.keep);
+  std::string prologue = model.mark;
+  for (std::size_t i = 0; i < lines.size() && i < static_cast<std::size_t>(*split.header); ++i) {
+    prologue += lines[i].bytes;
+  }
+  const std::size_t shortest = (split.keep ? 1 : 3) * static_cast<std::size_t>(model.unit);
+  const bool refused =
+      prologue.size() > model.mark.size() && prologue.size() + shortest > split.max_bytes;
+  return refused ? SplitOutcome::kFailed : SplitOutcome::kFinished;
+}
+
 // The model's files in an empty folder, in number order: each starts with the mark and the
 // header; a source that is only its header gives one file holding it. Split by lines in
 // the classic way, one more file follows the last full one. A final odd byte ends the last
@@ -113,9 +129,7 @@ inline std::vector<std::string> ModelFiles(const std::string& source, const Unit
 
   std::vector<std::string> files;
   // A header that leaves no room for a line within a size is refused: no file at all.
-  if (split.cut == CutBy::kBytes && header > 0 && prologue.size() >= split.max_bytes) {
-    return files;
-  }
+  if (ModelOutcome(source, model, split) == SplitOutcome::kFailed) return files;
   const auto add = [&](std::size_t file, const std::string& bytes) {
     files[file] += bytes;
     if (ends != nullptr) (*ends)[file].push_back(files[file].size());
@@ -161,20 +175,6 @@ inline std::vector<std::string> ModelFiles(const std::string& source, const Unit
   if (files.empty() ? !odd.empty() || header > 0 : !odd.empty() && in_file > 0 && full) begin();
   if (!files.empty()) files.back() += odd;
   return files;
-}
-
-// How the model says the job ends: refused (no file) when the mark and header leave no
-// room for a line within a size.
-inline SplitOutcome ModelOutcome(const std::string& source, const UnitModel& model,
-                                 const ModelSplit& split) {
-  if (split.cut != CutBy::kBytes || split.header.value_or(0) == 0) return SplitOutcome::kFinished;
-  const std::vector<ModelLine> lines = ModelLines(source, model, split.rule, split.keep);
-  std::string prologue = model.mark;
-  for (std::size_t i = 0; i < lines.size() && i < static_cast<std::size_t>(*split.header); ++i) {
-    prologue += lines[i].bytes;
-  }
-  const bool refused = prologue.size() > model.mark.size() && prologue.size() >= split.max_bytes;
-  return refused ? SplitOutcome::kFailed : SplitOutcome::kFinished;
 }
 
 // The job's options for what the model is asked (N goes to the host).

@@ -115,6 +115,20 @@ TEST(SplitJobControl, AFailureBeforeTheHostEndsTheJobIsStillReported) {
   }
 }
 
+TEST(SplitJobControl, FilesClosedAfterTheLastLineEndTheJobAsStopped) {
+  // The last line has no line end; the host closes the files in the pump after it.
+  MemoryFileSystem files;
+  files.files["in.txt"] = "a\r\nb";
+  ScriptedHost host;
+  host.lines_per_file = 10;
+  host.on_pump = [](ScriptedHost& h) {
+    if (h.pumps == 2) h.control->StopAndCloseFiles();
+  };
+  EXPECT_EQ(RunSplit(host, files), SplitOutcome::kStopped);
+  EXPECT_EQ(host.events, (std::vector<std::string>{"started", "stopped"}));
+  EXPECT_EQ(files.files[Out(1)], "a\r\nb\r\n");
+}
+
 TEST(SplitJobControl, TheControlIsGivenForTheJobOnly) {
   MemoryFileSystem files;
   files.files["in.txt"] = "a\r\nb\r\n";

@@ -381,6 +381,27 @@ TEST(SplitJobHost, AStopIsSeenInsideALongLine) {
   }
 }
 
+TEST(SplitJobHost, LinesReadBeforeAStoppedReadAreWritten) {
+  // A stop that ends a read waiting for more: the lines whole before it stay, also the one a
+  // CR last in the read ended (its LF may never come), whoever asks for the stop.
+  for (const std::string source : {"a\r\nb\r", "a\nb\n", "a\r\nb\r\n"}) {
+    for (const bool fixed : {false, true}) {
+      MemoryFileSystem files;
+      files.files["in.txt"] = source + "c";
+      files.read_interrupted_at = source.size();
+      std::atomic<bool> stop{false};
+      files.interrupt_sets = &stop;
+      ScriptedHost host;
+      host.fixed_settings_stop = &stop;
+      host.lines_per_file = 100;
+      SplitOptions options;
+      options.keep_lines = fixed;
+      EXPECT_EQ(RunSplit(host, files, options), SplitOutcome::kStopped) << source;
+      EXPECT_EQ(OutputFiles(files)[0], fixed ? source : std::string("a\r\nb\r\n")) << source;
+    }
+  }
+}
+
 TEST_P(SplitJobTest, ProgressCountsLinesFilesAndBytes) {
   SplitProgress progress;
   std::vector<std::int64_t> seen;
