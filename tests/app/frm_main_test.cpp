@@ -336,7 +336,7 @@ TEST_F(MainWindowTest, AnUnexpectedFailureInsideTheJobIsShownInChinese) {
   DialogResponder responder;
   Start((folder / L"src.txt").wstring(), folder.Path().wstring(), L"5");
   ASSERT_EQ(responder.Seen().size(), 1u);
-  EXPECT_EQ(responder.Seen()[0].text, L"处理时发生意外错误（例如内存不足），处理已停止。");
+  EXPECT_EQ(responder.Seen()[0].text, L"内存不足，处理已停止。已写出的文件都以完整的行结束。");
   EXPECT_EQ(responder.Seen()[0].title, L"错误");
   EXPECT_EQ(responder.Seen()[0].icon, DialogIcon::kError);
   ExpectIdle();
