@@ -446,6 +446,30 @@ TEST_F(MainWindowTest, EditsDuringAJobApplyFromTheNextLineAndTheNextFile) {
   ExpectIdle();
 }
 
+TEST_F(MainWindowTest, AFolderEmptiedDuringAJobEndsItWithAMessage) {
+  // The next file has no folder to go to (not the root): the job ends there, its files whole.
+  TempFolder folder;
+  const std::string source = NumberedLines(600);
+  WriteBytes(folder / L"src.txt", source);
+  PacedFileSystem paced(source.size() / 1.5);
+  Open(&paced);
+  DialogResponder responder;
+  ScheduledAction edit(500ms, [&] {
+    TypeText(Ctl(L"Text1"), L"5");
+    TypeText(Ctl(L"Text2"), L"");
+  });
+  Start((folder / L"src.txt").wstring(), folder.Path().wstring(), L"100000");
+  ASSERT_TRUE(edit.Ran());
+  ASSERT_EQ(responder.Seen().size(), 1u);
+  EXPECT_EQ(responder.Seen()[0].text.rfind(L"保存目录是空的", 0), 0u) << responder.Seen()[0].text;
+  EXPECT_EQ(responder.Seen()[0].title, L"错误");
+  const std::string kept = ReadBytes(folder / L"1.txt");
+  EXPECT_EQ(kept, source.substr(0, kept.size()));
+  EXPECT_TRUE(kept.ends_with("\r\n"));
+  EXPECT_FALSE(std::filesystem::exists(folder / L"2.txt"));
+  ExpectIdle();
+}
+
 TEST_F(MainWindowTest, Label6CountsSecondsAndLabel7ShowsTheRunningTotal) {
   TempFolder folder;
   const std::string source = NumberedLines(2000);
