@@ -18,6 +18,7 @@
 
 #include "app/layout.h"
 #include "controls/iframe.h"
+#include "dialogs/split_settings.h"
 #include "platform/message_pump.h"
 #include "platform/gdi_guards.h"
 #include "platform/property_bag.h"
@@ -32,6 +33,10 @@ inline constexpr wchar_t kSettingsSection[] = L"设置";
 inline constexpr wchar_t kLinesPerFileKey[] = L"每个文件行数";
 inline constexpr wchar_t kStartCaption[] = L"开始处理";
 inline constexpr wchar_t kStopCaption[] = L"停止";
+// The 切分选项 dialog's command: an item of the system menu and of the context menu of the
+// client area, and Ctrl+O. Below the system's own commands, its low four bits clear.
+inline constexpr UINT kSplitOptionsCommand = 0x0110;
+inline constexpr wchar_t kSplitOptionsItem[] = L"切分选项…(&O)\tCtrl+O";
 
 struct FormOptions {
   // Application name under which the settings store keeps "设置\每个文件行数".
@@ -72,6 +77,14 @@ class frmMain final : private SplitHost {
   HFONT Font() const;
   HICON Icon(bool big) const { return big ? big_icon_.get() : small_icon_.get(); }
   HCURSOR LinkCursor() const { return link_cursor_.get(); }
+  // The window's keyboard shortcuts, for the message loops that run while it is open.
+  HACCEL Accelerators() const { return accelerators_.get(); }
+
+  // The paths the program was started with (from Explorer: a file dropped on its icon, the
+  // Send To menu): a file becomes the source, its folder the output folder when that box is
+  // empty; a folder becomes the output folder; a path that does not exist is shown in a
+  // message.
+  void OpenPaths(const std::vector<std::wstring>& paths);
 
  private:
   explicit frmMain(const FormOptions& options);
@@ -94,6 +107,16 @@ class frmMain final : private SplitHost {
   void SetCommand2Caption(const std::wstring& caption);
   void ShowLineTotal();
   void DropFiles(HDROP drop);
+  // Fills the path boxes from the paths that exist (the first file, the first folder);
+  // returns those that do not.
+  std::vector<std::wstring> TakePaths(const std::vector<std::wstring>& paths,
+                                      bool folder_from_file);
+  // The 切分选项 dialog; confirmed options are stored and apply from the next job.
+  void OpenSplitOptions();
+  // The lines-per-file box greyed unless the job cuts by lines, and Label3's sentence.
+  void ApplySplitSettings();
+  // Label3 says what the next job will do, in at most two lines inside iFrame4.
+  void ShowSplitSummary();
 
   // ---- SplitHost ----
   std::string SourcePath() override;
@@ -114,6 +137,9 @@ class frmMain final : private SplitHost {
   void CreateControls(const std::wstring& container, HWND parent);
   HWND CreateControl(const ControlEntry& entry, HWND parent, int id);
   void OnCommand(int id, int code);
+  // A right click in the client area: the context menu. False outside it (the title bar's
+  // system menu is the system's).
+  bool OnContextMenu(LPARAM lParam);
   LRESULT OnLabelColor(HDC hdc, HWND label);
   LRESULT OnEditColor(HDC hdc, HWND edit, UINT message, WPARAM wParam, LPARAM lParam);
   bool OnSetCursor(HWND target, UINT hit_test);
@@ -153,7 +179,7 @@ class frmMain final : private SplitHost {
   void SetText(std::wstring_view name, const std::wstring& text);
   // Sets a label's caption, sizes the label to it and raises the label's change event.
   void SetLabelCaption(std::wstring_view name, const std::wstring& caption);
-  // Sizes a label to its caption in the default font.
+  // Sizes a label to its caption (lines separated by '\n') in the default font.
   void AutoSizeLabel(HWND label);
   // Timer1's enabled flag: a 1000 ms window timer of the form while on.
   void SetTimer1Enabled(bool enabled);
@@ -175,6 +201,7 @@ class frmMain final : private SplitHost {
   platform::ScopedIcon big_icon_;
   platform::ScopedIcon small_icon_;
   platform::ScopedCursor link_cursor_;
+  platform::ScopedAccelerators accelerators_;
   std::unique_ptr<platform::TaskbarButton> system_taskbar_;
   platform::TaskbarProgress taskbar_state_ = platform::TaskbarProgress::kNone;
   ULONGLONG taskbar_updated_ = 0;
@@ -191,6 +218,8 @@ class frmMain final : private SplitHost {
   bool label7_aligned_ = false;             // Label7 has been right-aligned by a caption change
   bool session_ending_ = false;             // the user's session ends: no more message boxes
   bool in_pump_ = false;                    // the job is inside PumpMessages, below on the stack
+  bool options_open_ = false;               // the 切分选项 dialog is open
+  dialogs::SplitSettings split_settings_;   // the options of the next job
   SplitJobControl* job_control_ = nullptr;  // the running job's, while it runs
   SplitProgress progress_;
   platform::ThrottledPump* pump_ = nullptr;

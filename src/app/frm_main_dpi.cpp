@@ -65,8 +65,10 @@ void frmMain::LayoutControls() {
                  bounds.bottom - bounds.top, SWP_NOZORDER | SWP_NOACTIVATE);
     if (entry.type == ControlType::kLabel) AutoSizeLabel(hwnd);
   }
-  // A label right-aligned by its caption changes stays right-aligned.
+  // A label right-aligned by its caption changes stays right-aligned; Label3's lines are
+  // broken again for the new font.
   if (label7_aligned_) Label7_Change();
+  ShowSplitSummary();
 }
 
 // WM_DPICHANGED: the window takes the suggested rectangle and everything is made again for

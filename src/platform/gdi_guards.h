@@ -85,12 +85,13 @@ class ScopedGdiObject : NonCopyable {
   Handle handle_;
 };
 
-// An icon or cursor loaded as its own copy (not LR_SHARED): DestroyIcon / DestroyCursor.
+// A window-manager object of our own: an icon or cursor loaded as its own copy (not
+// LR_SHARED), an accelerator table, a menu; destroyed by its Destroy function.
 template <typename Handle, BOOL(WINAPI* Destroy)(Handle)>
-class ScopedUserImage : NonCopyable {
+class ScopedUserObject : NonCopyable {
  public:
-  explicit ScopedUserImage(Handle handle = nullptr) : handle_(handle) {}
-  ~ScopedUserImage() { reset(); }
+  explicit ScopedUserObject(Handle handle = nullptr) : handle_(handle) {}
+  ~ScopedUserObject() { reset(); }
   Handle get() const { return handle_; }
   // Takes `handle` and destroys the one held before.
   void reset(Handle handle = nullptr) {
@@ -101,8 +102,10 @@ class ScopedUserImage : NonCopyable {
  private:
   Handle handle_;
 };
-using ScopedIcon = ScopedUserImage<HICON, DestroyIcon>;
-using ScopedCursor = ScopedUserImage<HCURSOR, DestroyCursor>;
+using ScopedIcon = ScopedUserObject<HICON, DestroyIcon>;
+using ScopedCursor = ScopedUserObject<HCURSOR, DestroyCursor>;
+using ScopedAccelerators = ScopedUserObject<HACCEL, DestroyAcceleratorTable>;
+using ScopedMenu = ScopedUserObject<HMENU, DestroyMenu>;
 
 // SelectObject, selected back on destruction.
 class ScopedSelectObject : NonCopyable {
