@@ -1,6 +1,7 @@
 // The main window's controller through the real window: settings, Start validation, jobs
 // with their messages, Stop, the elapsed seconds and running total, closing and quitting
-// during a job, drag and drop, the dialogs of Command1 and Command3, and the link label.
+// during a job, drag and drop, the dialogs of Command1 and Command3, the link label, the
+// 切分选项 dialog and its jobs against tarnwick-split's, and the paths of the command line.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlobj.h>
@@ -8,11 +9,15 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <new>
 #include <thread>
 
 #include "app/frm_main.h"
+#include "cli/cli.h"
+#include "dialogs/split_options_dialog.h"
+#include "platform/message_pump.h"
 #include "platform/settings_store.h"
 #include "platform/text_convert.h"
 #include "platform/ui_metrics.h"
@@ -130,6 +135,14 @@ class MainWindowTest : public ::testing::Test {
     TypeText(Ctl(L"Text2"), folder);
     TypeText(Ctl(L"Text1"), lines);
     Click(Ctl(L"Command2"));
+  }
+  // Opens the 切分选项 dialog from the system menu; returns when it is closed.
+  void OpenOptions() { SendMessageW(form_->hWnd(), WM_SYSCOMMAND, kSplitOptionsCommand, 0); }
+  // Label3's sentence, without its line breaks.
+  std::wstring Summary() const {
+    std::wstring text = Text(L"Label3");
+    std::erase(text, L'\n');
+    return text;
   }
   // Right edge of Label7, in pixels from the right edge of iFrame5's client area.
   int Label7RightGap() const {
@@ -755,6 +768,317 @@ TEST_F(MainWindowTest, LinkLabelShowsItsHandAndOpensTheHomePage) {
   const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
   ASSERT_GT(length, 0u);
   EXPECT_EQ(applications_[0], std::wstring(windows, length) + L"\\explorer.exe");
+}
+
+// ---- The 切分选项 dialog ----
+
+constexpr wchar_t kDefaultSummary[] =
+    L"按行数切分，去掉首尾空格和空行。右键单击窗口可更改切分选项。";
+
+// One input into the 切分选项 dialog: a box or the unit list gets `text`; an option button
+// or check box is clicked (no text).
+struct OptionInput {
+  int id;
+  const wchar_t* text = nullptr;
+};
+
+// 恢复默认, then the inputs.
+void FillOptions(HWND dialog, const std::vector<OptionInput>& inputs) {
+  Click(GetDlgItem(dialog, dialogs::kDefaultsButton));
+  for (const OptionInput& input : inputs) {
+    HWND control = GetDlgItem(dialog, input.id);
+    if (!input.text) {
+      Click(control);
+    } else if (input.id == dialogs::kSizeUnitList) {
+      SendMessageW(control, CB_SELECTSTRING, -1, reinterpret_cast<LPARAM>(input.text));
+    } else {
+      TypeText(control, input.text);
+    }
+  }
+}
+
+DialogResponder::Answer ConfirmOptions(std::vector<OptionInput> inputs) {
+  return [inputs](HWND dialog) {
+    FillOptions(dialog, inputs);
+    DialogResponder::PressOk()(dialog);
+  };
+}
+
+TEST_F(MainWindowTest, SplitOptionsOpenFromTheSystemMenuTheContextMenuAndCtrlO) {
+  Open();
+  HWND form = form_->hWnd();
+  wchar_t item[64] = {};
+  GetMenuStringW(GetSystemMenu(form, FALSE), kSplitOptionsCommand, item, 64, MF_BYCOMMAND);
+  EXPECT_STREQ(item, kSplitOptionsItem);
+  DialogResponder responder;
+  responder.Queue(DialogResponder::PressCancel());
+  responder.Queue(DialogResponder::PressCancel());
+  responder.Queue([](HWND dialog) {
+    DialogResponder::PressCancel()(dialog);
+    PostQuitMessage(0);  // after the dialog: its own loop would end at a quit
+  });
+  OpenOptions();
+
+  // A right click on a label of the panel, then O.
+  std::wstring menu_item;
+  ScheduledAction press_o(300ms, [&] {
+    HWND menu = FindWindowW(L"#32768", nullptr);
+    wchar_t text[64] = {};
+    GetMenuStringW(reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0)), 0, text, 64,
+                   MF_BYPOSITION);
+    menu_item = text;
+    PostMessageW(menu, WM_CHAR, L'o', 0);
+  });
+  SendMessageW(Ctl(L"Label2"), WM_RBUTTONUP, 0, MAKELPARAM(2, 2));
+  EXPECT_EQ(menu_item, kSplitOptionsItem);
+
+  // Ctrl+O in a box, through the program's message loop.
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = 0x80;
+  SetKeyboardState(keys);
+  PostMessageW(Ctl(L"Text4"), WM_KEYDOWN, 'O', 0);
+  platform::RunMessageLoop(form, form_->Accelerators());
+  keys[VK_CONTROL] = 0;
+  SetKeyboardState(keys);
+
+  ASSERT_EQ(responder.Seen().size(), 3u);
+  for (const auto& seen : responder.Seen()) EXPECT_EQ(seen.title, dialogs::kSplitOptionsTitle);
+  EXPECT_EQ(Summary(), kDefaultSummary);
+}
+
+TEST_F(MainWindowTest, SplitOptionsNameTheFaultyFieldAndAreStoredOnlyWhenValid) {
+  using namespace dialogs;
+  Open();
+  const struct {
+    std::vector<OptionInput> inputs;
+    const wchar_t* field;
+  } faults[] = {
+      {{{kBySizeOption}, {kSizeBox, L""}}, L"“按大小”"},
+      {{{kBySizeOption}, {kSizeBox, L"2147483648"}}, L"“按大小”"},
+      {{{kByPartsOption}, {kPartsBox, L"0"}}, L"“按份数”"},
+      {{{kHeaderCheck}, {kHeaderLinesBox, L"x"}}, L"表头"},
+      {{{kNamePatternBox, L"data.csv"}}, L"“文件名”"},
+      {{{kNamePatternBox, L"a/{n}.txt"}}, L"“文件名”"},
+      {{{kFirstNumberBox, L"-1"}}, L"“起始编号”"},
+  };
+  for (const auto& fault : faults) {
+    DialogResponder responder;
+    responder.Queue(ConfirmOptions(fault.inputs));
+    responder.Queue(DialogResponder::PressOk());      // the message
+    responder.Queue(DialogResponder::PressCancel());  // the dialog, still open
+    OpenOptions();
+    ASSERT_EQ(responder.Seen().size(), 3u) << platform::WideToUtf8(fault.field);
+    EXPECT_NE(responder.Seen()[1].text.find(fault.field), std::wstring::npos)
+        << platform::WideToUtf8(responder.Seen()[1].text);
+    EXPECT_EQ(responder.Seen()[1].title, L"错误");
+  }
+  EXPECT_FALSE(platform::ReadSetting(settings_, kSettingsSection, keys::kCutBy));
+  EXPECT_EQ(Summary(), kDefaultSummary);
+
+  // Valid options: stored, said in Label3, the lines box greyed, kept for the next start;
+  // the example names follow the source, or say in red why the pattern is refused.
+  TypeText(Ctl(L"Text4"), L"C:\\数据\\订单.csv");
+  std::wstring refused, example;
+  COLORREF refused_colour = 0;
+  {
+    DialogResponder responder;
+    responder.Queue([&](HWND dialog) {
+      HWND line = GetDlgItem(dialog, kNameExample);
+      TypeText(GetDlgItem(dialog, kNamePatternBox), L"{x}");
+      refused = WindowText(line);
+      HDC dc = GetDC(line);
+      SendMessageW(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                   reinterpret_cast<LPARAM>(line));
+      refused_colour = GetTextColor(dc);
+      ReleaseDC(line, dc);
+      FillOptions(dialog, {{kBySizeOption},
+                           {kSizeBox, L"20"},
+                           {kHeaderCheck},
+                           {kKeepCheck},
+                           {kNamePatternBox, L"{stem}_{n:3}.csv"},
+                           {kFirstNumberBox, L"0"}});
+      example = WindowText(line);
+      DialogResponder::PressOk()(dialog);
+    });
+    OpenOptions();
+  }
+  EXPECT_EQ(refused.rfind(L"文件名无效：", 0), 0u) << platform::WideToUtf8(refused);
+  EXPECT_EQ(refused_colour, kFaultColor);
+  EXPECT_EQ(example, L"订单_000.csv、订单_001.csv、订单_002.csv …");
+  SplitSettings chosen;
+  chosen.cut_by = CutBy::kBytes;
+  chosen.repeat_header = chosen.keep_lines = true;
+  chosen.name_pattern = L"{stem}_{n:3}.csv";
+  chosen.first_number = 0;
+  EXPECT_EQ(LoadSplitSettings(settings_, kSettingsSection), chosen);
+  for (int start = 0; start < 2; ++start) {
+    // The whole sentence, or as much of it as the panel's lines take, ending in "…".
+    const std::wstring summary = Summary(), whole = DescribeSettings(chosen);
+    EXPECT_TRUE(summary == whole || (summary.back() == L'…' &&
+                                     whole.rfind(summary.substr(0, summary.size() - 1), 0) == 0))
+        << platform::WideToUtf8(summary);
+    EXPECT_FALSE(IsWindowEnabled(Ctl(L"Text1")));
+    form_.reset();
+    Open();
+  }
+  chosen.name_pattern = SplitSettings{}.name_pattern;
+  chosen.first_number = 1;
+  EXPECT_EQ(DescribeSettings(chosen),
+            L"按大小切分，每个文件不超过 20 MB，每个文件重复前 1 行表头，保持原样。");
+  {
+    DialogResponder responder;  // 恢复默认: today's behaviour
+    responder.Queue(ConfirmOptions({}));
+    OpenOptions();
+  }
+  EXPECT_EQ(Summary(), kDefaultSummary);
+  EXPECT_TRUE(IsWindowEnabled(Ctl(L"Text1")));
+
+  // A stored value that is damaged, out of range or of another type gives its default.
+  for (const auto& [key, value] : {std::pair{keys::kCutBy, L"按字数"},
+                                   {keys::kSize, L"0"},
+                                   {keys::kUnit, L"MiB"},
+                                   {keys::kRepeatHeader, L"是"},
+                                   {keys::kHeaderLines, L"99999999999"},
+                                   {keys::kKeepLines, L"2"},
+                                   {keys::kNamePattern, L"{x}"},
+                                   {keys::kFirstNumber, L"1e3"},
+                                   {keys::kExisting, L"覆盖"}}) {
+    platform::SaveSetting(settings_, kSettingsSection, key, value);
+  }
+  const DWORD number = 3;
+  RegSetKeyValueW(HKEY_CURRENT_USER, (L"Software\\" + settings_ + L"\\" + kSettingsSection).c_str(),
+                  keys::kParts, REG_DWORD, &number, sizeof(number));
+  EXPECT_EQ(LoadSplitSettings(settings_, kSettingsSection), SplitSettings{});
+  form_.reset();
+  Open();
+  EXPECT_EQ(Summary(), kDefaultSummary);
+}
+
+TEST_F(MainWindowTest, WhileAJobRunsTheOptionsCanBeSeenButNotChanged) {
+  TempFolder folder;
+  const std::string source = NumberedLines(3000);
+  WriteBytes(folder / L"src.txt", source);
+  PacedFileSystem paced(source.size() / 1.0);
+  Open(&paced);
+  DialogResponder responder;
+  bool ok_enabled = true;
+  responder.Queue([&](HWND dialog) {
+    ok_enabled = IsWindowEnabled(GetDlgItem(dialog, IDOK));
+    Click(GetDlgItem(dialog, dialogs::kByPartsOption));
+    DialogResponder::PressOk()(dialog);  // Enter: refused, the dialog stays
+    DialogResponder::PressCancel()(dialog);
+  });
+  ScheduledAction look(300ms, [&] { OpenOptions(); });
+  Start((folder / L"src.txt").wstring(), folder.Path().wstring(), L"1000");
+  ASSERT_TRUE(look.Ran());
+  EXPECT_FALSE(ok_enabled);
+  ASSERT_EQ(responder.Seen().size(), 2u);
+  EXPECT_EQ(responder.Seen()[1].text, L"转换处理完成！");
+  EXPECT_EQ(Summary(), kDefaultSummary);
+  EXPECT_FALSE(platform::ReadSetting(settings_, kSettingsSection, dialogs::keys::kCutBy));
+  int files = 0;
+  EXPECT_EQ(JoinedOutput(folder, files), source);
+}
+
+// The files of a folder: name and bytes.
+std::map<std::wstring, std::string> FilesOf(const TempFolder& folder) {
+  std::map<std::wstring, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
+    files[entry.path().filename().wstring()] = ReadBytes(entry.path());
+  }
+  return files;
+}
+
+class QuietConsole : public cli::Console {
+ public:
+  void Out(std::string_view) override {}
+  void Err(std::string_view text) override { ADD_FAILURE() << text; }
+  bool ErrIsTerminal() override { return false; }
+};
+
+TEST_F(MainWindowTest, EveryModeWritesWhatTarnwickSplitWritesWithTheMatchingOptions) {
+  using namespace dialogs;
+  // A header, padded and blank lines, CR LF and lone CR line ends, no end at the last line.
+  std::string text = "编号,名称\r\n";
+  for (int i = 1; i <= 300; ++i) {
+    text += std::string(i % 7 ? "" : "\r\n") + (i % 5 ? "" : "  ") + std::to_string(i) + ",值" +
+            std::to_string(i * i) + (i % 3 ? "  \r\n" : "\r");
+  }
+  TempFolder source_folder;
+  const std::filesystem::path source = source_folder / L"订单.csv";
+  WriteBytes(source, text + "末行");
+  const struct {
+    const wchar_t* lines;  // the lines-per-file box, kept as it is when not cutting by lines
+    std::vector<OptionInput> inputs;
+    std::vector<std::string> args;
+    bool existing;  // 1.txt and 9.txt are there before the job
+  } modes[] = {
+      {L"7", {}, {"-l", "7"}, true},
+      {L"40", {{kHeaderCheck}, {kHeaderLinesBox, L"2"}}, {"-l", "40", "--header=2"}, false},
+      {L"abc",
+       {{kBySizeOption}, {kSizeBox, L"1"}, {kSizeUnitList, L"KB"}, {kKeepCheck}},
+       {"-b", "1KB", "--keep"},
+       false},
+      {L"0", {{kByPartsOption}, {kPartsBox, L"3"}, {kHeaderCheck}}, {"-n", "3", "--header"}, false},
+      {L"50",
+       {{kKeepCheck}, {kNamePatternBox, L"{stem}_{n:3}.{ext}"}, {kFirstNumberBox, L"0"}},
+       {"-l", "50", "--keep", "--name={stem}_{n:3}.{ext}", "--start=0"},
+       false},
+      {L"100", {{kReplaceOption}}, {"-l", "100", "--replace"}, true},
+  };
+  Open();
+  for (const auto& mode : modes) {
+    SCOPED_TRACE(mode.args[0] + " " + mode.args[1]);
+    TempFolder window_out, cli_out;
+    for (const TempFolder* out : {&window_out, &cli_out}) {
+      if (!mode.existing) continue;
+      WriteBytes(*out / L"1.txt", "old\r\n");
+      WriteBytes(*out / L"9.txt", "kept\r\n");
+    }
+    DialogResponder responder;
+    responder.Queue(ConfirmOptions(mode.inputs));
+    OpenOptions();
+    Start(source.wstring(), window_out.Path().wstring(), mode.lines);
+    ASSERT_EQ(responder.Seen().size(), 2u);
+    EXPECT_EQ(responder.Seen()[1].text, L"转换处理完成！");
+    EXPECT_EQ(Text(L"Text1"), mode.lines);
+    std::vector<std::string> args = mode.args;
+    args.push_back(platform::WideToUtf8(source.wstring()));
+    args.push_back(platform::WideToUtf8(cli_out.Path().wstring()));
+    QuietConsole console;
+    ASSERT_EQ(cli::RunCommandLine(args, console, SystemFileSystem()), cli::kExitSuccess);
+    const auto written = FilesOf(window_out);
+    EXPECT_GE(written.size(), 3u);
+    EXPECT_EQ(written, FilesOf(cli_out));
+  }
+}
+
+TEST_F(MainWindowTest, PathsOfTheCommandLineFillTheBoxes) {
+  TempFolder folder;
+  WriteBytes(folder / L"数据.csv", "x");
+  std::filesystem::create_directory(folder / L"输出");
+  const std::wstring file = (folder / L"数据.csv").wstring();
+  Open();
+  DialogResponder responder;
+  form_->OpenPaths({file});  // the file, and its folder while the folder box is empty
+  EXPECT_EQ(Text(L"Text4"), file);
+  EXPECT_EQ(Text(L"Text2"), folder.Path().wstring());
+  form_->OpenPaths({(folder / L"输出").wstring()});
+  EXPECT_EQ(Text(L"Text2"), (folder / L"输出").wstring());
+  TypeText(Ctl(L"Text4"), L"");
+  SetCurrentDirectoryW(folder.Path().c_str());  // a relative path, from the folder it names
+  form_->OpenPaths({L"数据.csv"});
+  SetCurrentDirectoryW(std::filesystem::temp_directory_path().c_str());
+  EXPECT_EQ(Text(L"Text4"), file);
+  EXPECT_EQ(Text(L"Text2"), (folder / L"输出").wstring());
+  EXPECT_TRUE(responder.Seen().empty());
+  const std::wstring missing = (folder / L"无此文件.txt").wstring();
+  form_->OpenPaths({missing});
+  ASSERT_EQ(responder.Seen().size(), 1u);
+  EXPECT_EQ(responder.Seen()[0].text, L"找不到以下文件或文件夹：\n" + missing);
+  EXPECT_EQ(responder.Seen()[0].title, L"错误");
+  EXPECT_EQ(Text(L"Text4"), file);
 }
 
 }  // namespace
