@@ -17,6 +17,7 @@
 #include "skin/skin_engine.h"
 #include "splitter/text_value.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace tarnwick::app {
@@ -412,15 +413,22 @@ void frmMain::ApplySplitSettings() {
 
 void frmMain::ShowSplitSummary() {
   HWND frame = Control(L"iFrame4");
-  HWND label = Control(L"Label3");
-  RECT inside{}, bounds{};
-  if (!frame || !label || !GetClientRect(frame, &inside) || !GetWindowRect(label, &bounds)) return;
-  MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&bounds), 2);
-  // As wide as the panel less Label3's margin on both sides; two lines end where the row of
-  // the contact and the link begins.
-  constexpr int kLines = 2;
+  RECT inside{};
+  if (!frame || !GetClientRect(frame, &inside)) return;
+  const auto in_frame = [frame](HWND control) {
+    RECT bounds{};
+    GetWindowRect(control, &bounds);
+    MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&bounds), 2);
+    return bounds;
+  };
+  const RECT label = in_frame(Control(L"Label3"));
+  // As wide as the panel less Label3's margin on both sides, in as many lines (two at the
+  // most) as fit above the row of the contact and the link; what does not fit ends in "…".
+  const int line_height = platform::MeasureText(L"", 0, Font()).cy;
+  const int room = static_cast<int>(in_frame(Control(L"Label4")).top - label.top);
+  const int lines = std::clamp(room / std::max(line_height, 1), 1, 2);
   SetLabelCaption(L"Label3", platform::BreakLines(dialogs::DescribeSettings(split_settings_),
-                                                  inside.right - 2 * bounds.left, kLines, Font()));
+                                                  inside.right - 2 * label.left, lines, Font()));
 }
 
 }  // namespace tarnwick::app

@@ -838,6 +838,7 @@ TEST_F(MainWindowTest, SplitOptionsOpenFromTheSystemMenuTheContextMenuAndCtrlO) 
   keys[VK_CONTROL] = 0x80;
   SetKeyboardState(keys);
   PostMessageW(Ctl(L"Text4"), WM_KEYDOWN, 'O', 0);
+  const ScheduledAction give_up(3s, [] { PostQuitMessage(0); });  // no dialog came
   platform::RunMessageLoop(form, form_->Accelerators());
   keys[VK_CONTROL] = 0;
   SetKeyboardState(keys);
