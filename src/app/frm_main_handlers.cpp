@@ -395,8 +395,8 @@ void frmMain::OpenSplitOptions() {
   } open_flag(options_open_);
   const dialogs::SplitOptionsRequest request{hwnd_, dpi_, GetText(L"Text4"), job_running_};
   dialogs::SplitSettings chosen = split_settings_;
-  // Closed with the window (hwnd_ gone), or while a job runs, nothing changes.
-  if (!dialogs::ShowSplitOptionsDialog(request, chosen) || !hwnd_ || job_running_) return;
+  // Closed with the window (hwnd_ gone), nothing changes. During a job 确定 does nothing.
+  if (!dialogs::ShowSplitOptionsDialog(request, chosen) || !hwnd_) return;
   split_settings_ = chosen;
   try {
     dialogs::SaveSplitSettings(options_.settings_application, kSettingsSection, split_settings_);
