@@ -466,13 +466,7 @@ void frmMain::PumpMessages() {
   if (!pump_) return;
   // For the whole call the job waits below at a line boundary, so a session end handled
   // anywhere in it (also inside the taskbar's calls to the shell) may close its files.
-  struct InPump {
-    bool& flag;
-    explicit InPump(bool& in_pump) : flag(in_pump) { flag = true; }
-    ~InPump() { flag = false; }
-    InPump(const InPump&) = delete;
-    InPump& operator=(const InPump&) = delete;
-  } in_pump(in_pump_);
+  const platform::ScopedFlag in_pump(in_pump_);
   if (pump_->Pump()) ShowTaskbarProgress();
   // The program is being ended: stop as by Stop; the quit is posted again afterwards.
   if ((pump_->QuitReceived() || !hwnd_) && !stop_requested_) StopJob();

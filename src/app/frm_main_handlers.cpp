@@ -386,13 +386,7 @@ std::vector<std::wstring> frmMain::TakePaths(const std::vector<std::wstring>& pa
 
 void frmMain::OpenSplitOptions() {
   if (options_open_ || !hwnd_) return;
-  struct OpenFlag {
-    bool& open;
-    explicit OpenFlag(bool& flag) : open(flag) { open = true; }
-    ~OpenFlag() { open = false; }
-    OpenFlag(const OpenFlag&) = delete;
-    OpenFlag& operator=(const OpenFlag&) = delete;
-  } open_flag(options_open_);
+  const platform::ScopedFlag open(options_open_);
   const dialogs::SplitOptionsRequest request{hwnd_, dpi_, GetText(L"Text4"), job_running_};
   dialogs::SplitSettings chosen = split_settings_;
   // Closed with the window (hwnd_ gone), nothing changes. During a job 确定 does nothing.

@@ -1,5 +1,6 @@
 // Small non-copyable guards for what must be undone on every path: a DC obtained is
-// released, an object selected is selected back, an object created is deleted.
+// released, an object selected is selected back, an object created is deleted, a flag set
+// is cleared.
 #pragma once
 
 #include <windows.h>
@@ -106,6 +107,16 @@ using ScopedIcon = ScopedUserObject<HICON, DestroyIcon>;
 using ScopedCursor = ScopedUserObject<HCURSOR, DestroyCursor>;
 using ScopedAccelerators = ScopedUserObject<HACCEL, DestroyAcceleratorTable>;
 using ScopedMenu = ScopedUserObject<HMENU, DestroyMenu>;
+
+// A flag that is set for the guard's lifetime (while a call is below on the stack).
+class ScopedFlag : NonCopyable {
+ public:
+  explicit ScopedFlag(bool& flag) : flag_(flag) { flag_ = true; }
+  ~ScopedFlag() { flag_ = false; }
+
+ private:
+  bool& flag_;
+};
 
 // SelectObject, selected back on destruction.
 class ScopedSelectObject : NonCopyable {
