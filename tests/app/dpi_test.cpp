@@ -332,6 +332,16 @@ TEST_F(MainWindowDpiTest, TheOptionsDialogIsLaidOutAndSkinnedAtTheWindowsDpiAndT
     EXPECT_EQ(client.right, platform::TwipsToPixels(6300, form_->Dpi()));
     EXPECT_EQ(client.bottom, platform::TwipsToPixels(4335, form_->Dpi()));
     expect_laid_out(dialog, form_->Dpi());
+    // Tab goes top to bottom, past the boxes of the ways of cutting not chosen.
+    std::vector<int> order{GetDlgCtrlID(GetNextDlgTabItem(dialog, nullptr, FALSE))};
+    while (order.size() < 10) {
+      order.push_back(
+          GetDlgCtrlID(GetNextDlgTabItem(dialog, GetDlgItem(dialog, order.back()), FALSE)));
+    }
+    EXPECT_EQ(order, (std::vector<int>{
+                         dialogs::kByLinesOption, dialogs::kHeaderCheck, dialogs::kKeepCheck,
+                         dialogs::kNamePatternBox, dialogs::kFirstNumberBox, dialogs::kAppendOption,
+                         dialogs::kDefaultsButton, IDOK, IDCANCEL, dialogs::kByLinesOption}));
     const int other = form_->Dpi() == 144 ? 96 : 144;
     RECT now{};
     GetWindowRect(dialog, &now);

@@ -797,10 +797,11 @@ void FillOptions(HWND dialog, const std::vector<OptionInput>& inputs) {
   }
 }
 
+// Fills in the dialog and presses Enter (in the file name box), which is 确定.
 DialogResponder::Answer ConfirmOptions(std::vector<OptionInput> inputs) {
   return [inputs](HWND dialog) {
     FillOptions(dialog, inputs);
-    DialogResponder::PressOk()(dialog);
+    PostMessageW(GetDlgItem(dialog, dialogs::kNamePatternBox), WM_KEYDOWN, VK_RETURN, 0);
   };
 }
 
@@ -811,7 +812,9 @@ TEST_F(MainWindowTest, SplitOptionsOpenFromTheSystemMenuTheContextMenuAndCtrlO) 
   GetMenuStringW(GetSystemMenu(form, FALSE), kSplitOptionsCommand, item, 64, MF_BYCOMMAND);
   EXPECT_STREQ(item, kSplitOptionsItem);
   DialogResponder responder;
-  responder.Queue(DialogResponder::PressCancel());
+  responder.Queue([](HWND dialog) {  // Esc is 取消
+    PostMessageW(GetDlgItem(dialog, dialogs::kSizeBox), WM_KEYDOWN, VK_ESCAPE, 0);
+  });
   responder.Queue(DialogResponder::PressCancel());
   responder.Queue([](HWND dialog) {
     DialogResponder::PressCancel()(dialog);
