@@ -8,12 +8,12 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <vector>
 
 #include "app/layout.h"
@@ -123,6 +123,13 @@ class frmMain final : private SplitHost {
   std::string OutputFolder() override;
   double LinesPerFile() override { return text1_value_; }
   bool StopRequested() override { return stop_requested_; }
+  // Cut by size or into parts the job asks for no lines per file: it reads the stop flag
+  // itself and pumps once per block rather than after every line, which a sub-second job
+  // would feel. Cut by lines it asks for N after every written line (edits of Text1 apply
+  // at once), so it keeps the per-line calls. The files are the same either way.
+  const std::atomic<bool>* FixedSettingsStopFlag() override {
+    return split_settings_.cut_by == CutBy::kLines ? nullptr : &stop_requested_;
+  }
   void PumpMessages() override;
   void JobStarted() override;
   void JobFinished() override;
@@ -188,16 +195,10 @@ class frmMain final : private SplitHost {
   // Twips to pixels at the window's DPI.
   int Pixels(int twips) const;
 
-  // Deletes a font the window made for a DPI other than the system's.
-  struct FontDeleter {
-    void operator()(HFONT font) const { DeleteObject(font); }
-  };
-  using OwnedFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
-
   FormOptions options_;
   HWND hwnd_ = nullptr;
   int dpi_ = 96;
-  OwnedFont dpi_font_;  // null at the system DPI: the shared default font is used
+  platform::OwnedFont dpi_font_;  // null at the system DPI: the shared default font is used
   platform::ScopedIcon big_icon_;
   platform::ScopedIcon small_icon_;
   platform::ScopedCursor link_cursor_;
@@ -210,8 +211,8 @@ class frmMain final : private SplitHost {
   HWND last_focus_ = nullptr;
 
   // Window state of the controller.
-  bool stop_requested_ = false;  // bStopRequested
-  double text1_value_ = 0;       // numeric value of Text1, kept by Text1_Change
+  std::atomic<bool> stop_requested_ = false;  // bStopRequested
+  double text1_value_ = 0;                    // numeric value of Text1, kept by Text1_Change
   bool timer1_enabled_ = false;
   bool job_running_ = false;
   bool close_requested_ = false;            // the window closes when the running job has returned

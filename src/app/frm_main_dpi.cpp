@@ -78,7 +78,7 @@ void frmMain::OnDpiChanged(int dpi, const RECT* suggested) {
   if (dpi <= 0) return;
   modSkinner::UnskinForm(hwnd_);
   // The old font stays alive until every control uses the new one.
-  const OwnedFont old_font = std::move(dpi_font_);
+  const platform::OwnedFont old_font = std::move(dpi_font_);
   UseDpi(dpi);
   if (suggested) {
     SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,

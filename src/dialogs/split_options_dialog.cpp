@@ -1,11 +1,10 @@
 #include "dialogs/split_options_dialog.h"
 
-#include <memory>
 #include <optional>
 #include <tuple>
-#include <type_traits>
 #include <vector>
 
+#include "platform/gdi_guards.h"
 #include "platform/message_box.h"
 #include "platform/ui_metrics.h"
 #include "skin/skin_engine.h"
@@ -104,11 +103,6 @@ std::vector<WORD> EmptyTemplate(const std::wstring& title) {
   words.push_back(0);
   return words;
 }
-
-struct FontDeleter {
-  void operator()(HFONT font) const { DeleteObject(font); }
-};
-using OwnedFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 
 class SplitOptionsDialog {
  public:
@@ -279,7 +273,8 @@ class SplitOptionsDialog {
   void OnDpiChanged(int dpi, const RECT* suggested) {
     if (dpi <= 0) return;
     modSkinner::UnskinForm(hwnd_);
-    const OwnedFont old_font = std::move(own_font_);  // in use until every control has the new one
+    const platform::OwnedFont old_font =
+        std::move(own_font_);  // in use until every control has the new one
     UseDpi(dpi);
     const SIZE size = OuterSize(dpi);
     SetWindowPos(hwnd_, nullptr, suggested ? suggested->left : 0, suggested ? suggested->top : 0,
@@ -469,7 +464,7 @@ class SplitOptionsDialog {
   SplitSettings& settings_;
   HWND hwnd_ = nullptr;
   int dpi_ = 96;
-  OwnedFont own_font_;  // null at the system DPI: the shared default font is used
+  platform::OwnedFont own_font_;  // null at the system DPI: the shared default font is used
   bool example_fault_ = false;
 };
 

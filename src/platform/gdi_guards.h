@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <type_traits>
+
 namespace tarnwick::platform {
 
 class NonCopyable {
@@ -85,6 +88,13 @@ class ScopedGdiObject : NonCopyable {
  private:
   Handle handle_;
 };
+
+// A font we made (for a DPI other than the system's, say); movable, so that the old one can
+// stay alive until every control uses its successor.
+struct FontDeleter {
+  void operator()(HFONT font) const { DeleteObject(font); }
+};
+using OwnedFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 
 // A window-manager object of our own: an icon or cursor loaded as its own copy (not
 // LR_SHARED), an accelerator table, a menu; destroyed by its Destroy function.

@@ -770,6 +770,51 @@ TEST_F(MainWindowTest, LinkLabelShowsItsHandAndOpensTheHomePage) {
   EXPECT_EQ(applications_[0], std::wstring(windows, length) + L"\\explorer.exe");
 }
 
+// Cut by size the job reads the stop flag itself and pumps once per block: Stop and a
+// session end still leave every processed line, and only whole lines, in closed files.
+TEST_F(MainWindowTest, CutBySizeStopAndSessionEndLeaveWholeLines) {
+  using namespace dialogs;
+  for (const auto& [key, value] :
+       {std::pair{keys::kCutBy, L"大小"}, {keys::kSize, L"50"}, {keys::kUnit, L"KB"}}) {
+    platform::SaveSetting(settings_, kSettingsSection, key, value);
+  }
+  TempFolder folder;
+  const std::string source = NumberedLines(30000);
+  WriteBytes(folder / L"src.txt", source);
+  PacedFileSystem paced(source.size() / 4.0);
+  Open(&paced);
+  DialogResponder responder;
+  for (const bool session_end : {false, true}) {
+    std::string at_end;
+    int files = 0;
+    ScheduledAction end(1000ms, [&] {
+      if (session_end) {
+        SendMessageW(form_->hWnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+        SendMessageW(form_->hWnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+        at_end = JoinedOutput(folder, files);  // the process may end here
+      } else {
+        Click(Ctl(L"Command2"));
+      }
+    });
+    Start((folder / L"src.txt").wstring(), folder.Path().wstring(), L"abc");
+    ASSERT_TRUE(end.Ran());
+    const std::string written = JoinedOutput(folder, files);
+    if (session_end) {
+      EXPECT_EQ(at_end, written);
+    }
+    const auto lines = static_cast<int>(std::count(written.begin(), written.end(), '\n'));
+    EXPECT_GT(lines, 0);
+    EXPECT_LT(lines, 30000);
+    EXPECT_EQ(written, NumberedLines(lines));
+    EXPECT_EQ(Text(L"Label7"), L"总共处理行数：" + std::to_wstring(lines));
+    EXPECT_LE(ReadBytes(folder / L"1.txt").size(), 50000u);
+    ExpectIdle();
+    for (int n = 1; n <= files; ++n)
+      std::filesystem::remove(folder / (std::to_wstring(n) + L".txt"));
+  }
+  EXPECT_TRUE(responder.Seen().empty());
+}
+
 // ---- The 切分选项 dialog ----
 
 constexpr wchar_t kDefaultSummary[] =
