@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/gdi_guards.h"
@@ -338,28 +339,26 @@ class SplitOptionsDialog {
   }
   void SetText(int id, const std::wstring& text) const { SetWindowTextW(Item(id), text.c_str()); }
 
+  // The option button of each way of cutting.
+  static constexpr std::pair<CutBy, int> kCutOptions[] = {{CutBy::kLines, kByLinesOption},
+                                                          {CutBy::kBytes, kBySizeOption},
+                                                          {CutBy::kParts, kByPartsOption}};
   CutBy ChosenCut() const {
-    if (Checked(kBySizeOption)) return CutBy::kBytes;
-    if (Checked(kByPartsOption)) return CutBy::kParts;
+    for (const auto& [cut, option] : kCutOptions) {
+      if (Checked(option)) return cut;
+    }
     return CutBy::kLines;
   }
   int CheckedModeOption() const {
-    switch (ChosenCut()) {
-      case CutBy::kBytes:
-        return kBySizeOption;
-      case CutBy::kParts:
-        return kByPartsOption;
-      case CutBy::kLines:
-        break;
+    for (const auto& [cut, option] : kCutOptions) {
+      if (cut == ChosenCut()) return option;
     }
     return kByLinesOption;
   }
 
   // The controls show `settings`.
   void Show(const SplitSettings& settings) {
-    Check(kByLinesOption, settings.cut_by == CutBy::kLines);
-    Check(kBySizeOption, settings.cut_by == CutBy::kBytes);
-    Check(kByPartsOption, settings.cut_by == CutBy::kParts);
+    for (const auto& [cut, option] : kCutOptions) Check(option, settings.cut_by == cut);
     SetText(kSizeBox, std::to_wstring(settings.size));
     SendMessageW(Item(kSizeUnitList), CB_SETCURSEL, static_cast<WPARAM>(settings.unit), 0);
     SetText(kPartsBox, std::to_wstring(settings.parts));
