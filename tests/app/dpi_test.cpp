@@ -1,8 +1,7 @@
 // The main window at the screen's DPI and after a change of DPI (another monitor, or the
 // scale changed while signed in): every rectangle from its twips at the window's DPI, the
 // font, the labels' sizes, the buttons' faces and regions, the icons and the link cursor,
-// and no GDI object left behind by a change there and back. The 切分选项 dialog and the
-// longest sentence of Label3 at each DPI.
+// and no GDI object left behind by a change there and back.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -10,7 +9,6 @@
 #include <vector>
 
 #include "app/frm_main.h"
-#include "dialogs/split_options_dialog.h"
 #include "platform/gdi_guards.h"
 #include "platform/settings_store.h"
 #include "platform/text_convert.h"
@@ -61,7 +59,6 @@ class MainWindowDpiTest : public ::testing::Test {
     FormOptions options;
     options.settings_application = settings_;
     options.quit_on_destroy = false;
-    form_.reset();
     form_ = frmMain::Create(options);
     ASSERT_NE(form_, nullptr);
   }
@@ -294,92 +291,6 @@ TEST_F(MainWindowDpiTest, ACaptionChangedAfterADpiChangeIsSizedInTheNewFontAndSt
       platform::MeasureText(caption.c_str(), static_cast<int>(caption.size()), form_->Font()).cx);
   GetClientRect(Ctl(L"iFrame5"), &frame);
   EXPECT_EQ(frame.right - moved.right, platform::TwipsToPixels(60, 144));
-}
-
-TEST_F(MainWindowDpiTest, TheOptionsDialogIsLaidOutAndSkinnedAtTheWindowsDpiAndTheNext) {
-  struct Placed {
-    int id, left, top, width, height;  // twips in the dialog's client area
-  };
-  const Placed placed[] = {{dialogs::kSizeBox, 1860, 750, 1080, 270},
-                           {dialogs::kKeepCheck, 180, 1890, 4950, 270},
-                           {IDOK, 3780, 3780, 1125, 375}};
-  const auto expect_laid_out = [&](HWND dialog, int dpi) {
-    SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
-    const auto px = [dpi](int twips) { return platform::TwipsToPixels(twips, dpi); };
-    for (const Placed& control : placed) {
-      HWND hwnd = GetDlgItem(dialog, control.id);
-      const RECT rect = RectInParent(hwnd);
-      EXPECT_EQ(rect.left, px(control.left));
-      EXPECT_EQ(rect.top, px(control.top));
-      EXPECT_EQ(rect.right, px(control.left + control.width));
-      EXPECT_EQ(rect.bottom, px(control.top + control.height));
-      LOGFONTW font{};
-      GetObjectW(reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0)), sizeof(font),
-                 &font);
-      EXPECT_EQ(font.lfHeight, -MulDiv(9, dpi, 72));
-      EXPECT_NE(modSkinner::GetSkinProp(hwnd, prop::PROCADDR), 0);
-    }
-    HWND ok = GetDlgItem(dialog, IDOK);
-    const RECT rect = RectInParent(ok);
-    EXPECT_EQ(BitmapSize(reinterpret_cast<HGDIOBJ>(modSkinner::GetSkinProp(ok, prop::BMP_[0]))).cx,
-              rect.right - rect.left);
-  };
-  testing::DialogResponder responder;
-  responder.Queue([&](HWND dialog) {
-    EXPECT_EQ(testing::ClassName(GetDlgItem(dialog, dialogs::kKeepCheck)), L"ThunderRT6CheckBox");
-    RECT client{};
-    GetClientRect(dialog, &client);
-    EXPECT_EQ(client.right, platform::TwipsToPixels(6300, form_->Dpi()));
-    EXPECT_EQ(client.bottom, platform::TwipsToPixels(4335, form_->Dpi()));
-    expect_laid_out(dialog, form_->Dpi());
-    // Tab goes top to bottom, past the boxes of the ways of cutting not chosen.
-    std::vector<int> order{GetDlgCtrlID(GetNextDlgTabItem(dialog, nullptr, FALSE))};
-    while (order.size() < 10) {
-      order.push_back(
-          GetDlgCtrlID(GetNextDlgTabItem(dialog, GetDlgItem(dialog, order.back()), FALSE)));
-    }
-    EXPECT_EQ(order, (std::vector<int>{
-                         dialogs::kByLinesOption, dialogs::kHeaderCheck, dialogs::kKeepCheck,
-                         dialogs::kNamePatternBox, dialogs::kFirstNumberBox, dialogs::kAppendOption,
-                         dialogs::kDefaultsButton, IDOK, IDCANCEL, dialogs::kByLinesOption}));
-    const int other = form_->Dpi() == 144 ? 96 : 144;
-    RECT now{};
-    GetWindowRect(dialog, &now);
-    SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(other, other), reinterpret_cast<LPARAM>(&now));
-    expect_laid_out(dialog, other);
-    testing::DialogResponder::PressCancel()(dialog);
-  });
-  SendMessageW(form_->hWnd(), WM_SYSCOMMAND, kSplitOptionsCommand, 0);
-  EXPECT_EQ(responder.Seen().size(), 1u);
-}
-
-TEST_F(MainWindowDpiTest, TheLongestSummaryFitsInThePanelAboveTheContactRow) {
-  dialogs::SplitSettings longest;
-  longest.cut_by = CutBy::kBytes;
-  longest.size = longest.header_lines = longest.first_number = dialogs::kLargestCount;
-  longest.unit = dialogs::SizeUnit::kGB;
-  longest.repeat_header = longest.replace_existing = true;
-  longest.name_pattern = L"{stem}-第{n:20}部分-{ext}.txt";
-  dialogs::SaveSplitSettings(settings_, kSettingsSection, longest);
-  SetUp();
-  for (const int dpi : {form_->Dpi(), form_->Dpi() == 144 ? 96 : 144}) {
-    if (dpi != form_->Dpi()) ChangeDpi(dpi);
-    SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
-    const RECT label = RectInParent(Ctl(L"Label3"));
-    RECT panel{};
-    GetClientRect(Ctl(L"iFrame4"), &panel);
-    EXPECT_LE(label.right, panel.right - label.left);
-    EXPECT_LE(label.bottom, RectInParent(Ctl(L"Label4")).top);
-    // In the lines that fit above the row (two 12-pixel lines at 96 DPI), its end cut with
-    // "…" when they are too few.
-    std::wstring text = WindowText(Ctl(L"Label3"));
-    std::erase(text, L'\n');
-    const std::wstring whole = dialogs::DescribeSettings(longest);
-    if (text != whole) {
-      ASSERT_EQ(text.back(), L'…');
-      EXPECT_EQ(whole.rfind(text.substr(0, text.size() - 1), 0), 0u);
-    }
-  }
 }
 
 }  // namespace

@@ -370,36 +370,40 @@ TEST_F(MainWindowTest, ReadFailureStopsTheJobWithAMessage) {
 }
 
 TEST_F(MainWindowTest, StopEndsTheJobAtOnceWithoutMessageKeepingTheFiles) {
-  TempFolder folder;
-  const std::string source = NumberedLines(3000);
-  WriteBytes(folder / L"src.txt", source);
-  PacedFileSystem paced(source.size() / 4.0);  // four seconds if not stopped
-  Open(&paced);
-  DialogResponder responder;
-  bool running_before = false, running_after = false;
-  std::wstring caption_before, caption_after;
-  ScheduledAction stop(400ms, [&] {
-    caption_before = Text(L"Command2");
-    running_before = form_->Timer1Enabled();
-    Click(Ctl(L"Command2"));  // Stop
-    caption_after = Text(L"Command2");
-    running_after = form_->JobRunning();
-  });
-  const ULONGLONG started = GetTickCount64();
-  Start((folder / L"src.txt").wstring(), folder.Path().wstring(), L"100000");
-  EXPECT_LT(GetTickCount64() - started, 2500u);
-  ASSERT_TRUE(stop.Ran());
-  EXPECT_EQ(caption_before, kStopCaption);
-  EXPECT_TRUE(running_before);
-  EXPECT_EQ(caption_after, kStartCaption);  // at once, before the job has noticed
-  EXPECT_TRUE(running_after);
-  EXPECT_TRUE(responder.Seen().empty());
-  ExpectIdle();
-  const std::string written = ReadBytes(folder / L"1.txt");
-  EXPECT_FALSE(written.empty());
-  EXPECT_LT(written.size(), source.size());
-  EXPECT_EQ(source.rfind(written, 0), 0u);
-  EXPECT_FALSE(std::filesystem::exists(folder / L"2.txt"));
+  // Cut by size (20 MB: one file) the job reads the stop flag itself, once per line.
+  for (const bool by_size : {false, true}) {
+    if (by_size) platform::SaveSetting(settings_, kSettingsSection, dialogs::keys::kCutBy, L"大小");
+    TempFolder folder;
+    const std::string source = NumberedLines(3000);
+    WriteBytes(folder / L"src.txt", source);
+    PacedFileSystem paced(source.size() / 4.0);  // four seconds if not stopped
+    Open(&paced);
+    DialogResponder responder;
+    bool running_before = false, running_after = false;
+    std::wstring caption_before, caption_after;
+    ScheduledAction stop(400ms, [&] {
+      caption_before = Text(L"Command2");
+      running_before = form_->Timer1Enabled();
+      Click(Ctl(L"Command2"));  // Stop
+      caption_after = Text(L"Command2");
+      running_after = form_->JobRunning();
+    });
+    const ULONGLONG started = GetTickCount64();
+    Start((folder / L"src.txt").wstring(), folder.Path().wstring(), L"100000");
+    EXPECT_LT(GetTickCount64() - started, 2500u);
+    ASSERT_TRUE(stop.Ran());
+    EXPECT_EQ(caption_before, kStopCaption);
+    EXPECT_TRUE(running_before);
+    EXPECT_EQ(caption_after, kStartCaption);  // at once, before the job has noticed
+    EXPECT_TRUE(running_after);
+    EXPECT_TRUE(responder.Seen().empty());
+    ExpectIdle();
+    const std::string written = ReadBytes(folder / L"1.txt");
+    EXPECT_FALSE(written.empty());
+    EXPECT_LT(written.size(), source.size());
+    EXPECT_EQ(source.rfind(written, 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists(folder / L"2.txt"));
+  }
 }
 
 // Lines of a file's text, each ended by CR LF.
@@ -571,43 +575,51 @@ TEST_F(MainWindowTest, SessionEndDuringAJobLeavesEveryProcessedLineWrittenAndClo
   const std::string source = NumberedLines(30000);
   WriteBytes(folder / L"src.txt", source);
   PacedFileSystem paced(source.size() / 4.0);
-  Open(&paced);
-  HWND form = form_->hWnd();
   DialogResponder responder;
-  LRESULT agreed = FALSE;
-  ULONGLONG session_end_ms = 0;
-  std::string at_end;  // the files as they were when WM_ENDSESSION had been handled
-  int files_at_end = 0;
-  // Sent from inside the job's message pump, as the system's messages arrive: the job is
-  // below on the stack and cannot close anything itself before the snapshot.
-  ScheduledAction session_end(1000ms, [&] {
-    const ULONGLONG begin = GetTickCount64();
-    agreed = SendMessageW(form, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
-    SendMessageW(form, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
-    session_end_ms = GetTickCount64() - begin;
-    at_end = JoinedOutput(folder, files_at_end);
-  });
-  Start((folder / L"src.txt").wstring(), folder.Path().wstring(), L"3000");
-  EXPECT_TRUE(session_end.Ran());
+  HWND form = nullptr;
+  // Cut by size (20 MB: one file) the job pumps once per block, where the files are closed.
+  for (const bool by_size : {false, true}) {
+    if (by_size) platform::SaveSetting(settings_, kSettingsSection, dialogs::keys::kCutBy, L"大小");
+    Open(&paced);
+    form = form_->hWnd();
+    LRESULT agreed = FALSE;
+    ULONGLONG session_end_ms = 0;
+    std::string at_end;  // the files as they were when WM_ENDSESSION had been handled
+    int files_at_end = 0;
+    // Sent from inside the job's message pump, as the system's messages arrive: the job is
+    // below on the stack and cannot close anything itself before the snapshot.
+    ScheduledAction session_end(1000ms, [&] {
+      const ULONGLONG begin = GetTickCount64();
+      agreed = SendMessageW(form, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+      SendMessageW(form, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+      session_end_ms = GetTickCount64() - begin;
+      at_end = JoinedOutput(folder, files_at_end);
+    });
+    Start((folder / L"src.txt").wstring(), folder.Path().wstring(), L"3000");
+    EXPECT_TRUE(session_end.Ran());
 
-  EXPECT_EQ(agreed, TRUE);
-  EXPECT_LT(session_end_ms, 1000u);
-  EXPECT_TRUE(responder.Seen().empty());  // no box: not the finishing one, nor any other
-  ExpectIdle();
-  // Whole lines from the first on, 3000 per full file, and all the lines the job had
-  // processed (its total in Label7).
-  ASSERT_FALSE(at_end.empty());
-  EXPECT_EQ(at_end.substr(at_end.size() - 2), "\r\n");
-  const std::size_t lines =
-      static_cast<std::size_t>(std::count(at_end.begin(), at_end.end(), '\n'));
-  EXPECT_EQ(at_end, NumberedLines(static_cast<int>(lines)));
-  EXPECT_LT(lines, 30000u);
-  EXPECT_EQ(Text(L"Label7"), L"总共处理行数：" + std::to_wstring(lines));
-  EXPECT_EQ(files_at_end, static_cast<int>(lines / 3000) + 1);
-  // The job touched no file after that.
-  int files_after = 0;
-  EXPECT_EQ(JoinedOutput(folder, files_after), at_end);
-  EXPECT_EQ(files_after, files_at_end);
+    EXPECT_EQ(agreed, TRUE);
+    EXPECT_LT(session_end_ms, 1000u);
+    EXPECT_TRUE(responder.Seen().empty());  // no box: not the finishing one, nor any other
+    ExpectIdle();
+    // Whole lines from the first on, 3000 per full file, and all the lines the job had
+    // processed (its total in Label7).
+    ASSERT_FALSE(at_end.empty());
+    EXPECT_EQ(at_end.substr(at_end.size() - 2), "\r\n");
+    const std::size_t lines =
+        static_cast<std::size_t>(std::count(at_end.begin(), at_end.end(), '\n'));
+    EXPECT_EQ(at_end, NumberedLines(static_cast<int>(lines)));
+    EXPECT_LT(lines, 30000u);
+    EXPECT_EQ(Text(L"Label7"), L"总共处理行数：" + std::to_wstring(lines));
+    EXPECT_EQ(files_at_end, by_size ? 1 : static_cast<int>(lines / 3000) + 1);
+    // The job touched no file after that.
+    int files_after = 0;
+    EXPECT_EQ(JoinedOutput(folder, files_after), at_end);
+    EXPECT_EQ(files_after, files_at_end);
+    for (int n = 1; n <= files_after; ++n) {
+      std::filesystem::remove(folder / (std::to_wstring(n) + L".txt"));
+    }
+  }
 
   // Without a job the session may end too, and nothing is shown.
   EXPECT_EQ(SendMessageW(form, WM_QUERYENDSESSION, 0, 0), TRUE);
@@ -770,51 +782,6 @@ TEST_F(MainWindowTest, LinkLabelShowsItsHandAndOpensTheHomePage) {
   EXPECT_EQ(applications_[0], std::wstring(windows, length) + L"\\explorer.exe");
 }
 
-// Cut by size the job reads the stop flag itself and pumps once per block: Stop and a
-// session end still leave every processed line, and only whole lines, in closed files.
-TEST_F(MainWindowTest, CutBySizeStopAndSessionEndLeaveWholeLines) {
-  using namespace dialogs;
-  for (const auto& [key, value] :
-       {std::pair{keys::kCutBy, L"大小"}, {keys::kSize, L"50"}, {keys::kUnit, L"KB"}}) {
-    platform::SaveSetting(settings_, kSettingsSection, key, value);
-  }
-  TempFolder folder;
-  const std::string source = NumberedLines(30000);
-  WriteBytes(folder / L"src.txt", source);
-  PacedFileSystem paced(source.size() / 4.0);
-  Open(&paced);
-  DialogResponder responder;
-  for (const bool session_end : {false, true}) {
-    std::string at_end;
-    int files = 0;
-    ScheduledAction end(1000ms, [&] {
-      if (session_end) {
-        SendMessageW(form_->hWnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
-        SendMessageW(form_->hWnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
-        at_end = JoinedOutput(folder, files);  // the process may end here
-      } else {
-        Click(Ctl(L"Command2"));
-      }
-    });
-    Start((folder / L"src.txt").wstring(), folder.Path().wstring(), L"abc");
-    ASSERT_TRUE(end.Ran());
-    const std::string written = JoinedOutput(folder, files);
-    if (session_end) {
-      EXPECT_EQ(at_end, written);
-    }
-    const auto lines = static_cast<int>(std::count(written.begin(), written.end(), '\n'));
-    EXPECT_GT(lines, 0);
-    EXPECT_LT(lines, 30000);
-    EXPECT_EQ(written, NumberedLines(lines));
-    EXPECT_EQ(Text(L"Label7"), L"总共处理行数：" + std::to_wstring(lines));
-    EXPECT_LE(ReadBytes(folder / L"1.txt").size(), 50000u);
-    ExpectIdle();
-    for (int n = 1; n <= files; ++n)
-      std::filesystem::remove(folder / (std::to_wstring(n) + L".txt"));
-  }
-  EXPECT_TRUE(responder.Seen().empty());
-}
-
 // ---- The 切分选项 dialog ----
 
 constexpr wchar_t kDefaultSummary[] =
@@ -850,6 +817,37 @@ DialogResponder::Answer ConfirmOptions(std::vector<OptionInput> inputs) {
   };
 }
 
+// Where the dialog's controls are at `dpi` (twips), in its font; skinned. Tab goes top to
+// bottom, past the boxes of the ways of cutting not chosen.
+void ExpectOptionsLaidOut(HWND dialog, int dpi) {
+  using namespace dialogs;
+  const auto px = [dpi](int twips) { return platform::TwipsToPixels(twips, dpi); };
+  const int placed[][5] = {{kSizeBox, 1860, 750, 1080, 270},
+                           {kKeepCheck, 180, 1890, 4950, 270},
+                           {IDOK, 3780, 3780, 1125, 375}};
+  for (const auto& [id, left, top, width, height] : placed) {
+    HWND control = GetDlgItem(dialog, id);
+    const RECT rect = testing::RectInParent(control);
+    EXPECT_EQ(rect.left, px(left));
+    EXPECT_EQ(rect.top, px(top));
+    EXPECT_EQ(rect.right, px(left + width));
+    EXPECT_EQ(rect.bottom, px(top + height));
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof(font),
+               &font);
+    EXPECT_EQ(font.lfHeight, -MulDiv(9, dpi, 72));
+    EXPECT_NE(GetPropW(control, L"PROCADDR"), nullptr);
+  }
+  std::vector<int> order{GetDlgCtrlID(GetNextDlgTabItem(dialog, nullptr, FALSE))};
+  while (order.size() < 10) {
+    order.push_back(
+        GetDlgCtrlID(GetNextDlgTabItem(dialog, GetDlgItem(dialog, order.back()), FALSE)));
+  }
+  EXPECT_EQ(order, (std::vector<int>{kByLinesOption, kHeaderCheck, kKeepCheck, kNamePatternBox,
+                                     kFirstNumberBox, kAppendOption, kDefaultsButton, IDOK,
+                                     IDCANCEL, kByLinesOption}));
+}
+
 TEST_F(MainWindowTest, SplitOptionsOpenFromTheSystemMenuTheContextMenuAndCtrlO) {
   Open();
   HWND form = form_->hWnd();
@@ -857,8 +855,14 @@ TEST_F(MainWindowTest, SplitOptionsOpenFromTheSystemMenuTheContextMenuAndCtrlO) 
   GetMenuStringW(GetSystemMenu(form, FALSE), kSplitOptionsCommand, item, 64, MF_BYCOMMAND);
   EXPECT_STREQ(item, kSplitOptionsItem);
   DialogResponder responder;
-  responder.Queue([](HWND dialog) {  // Esc is 取消
-    PostMessageW(GetDlgItem(dialog, dialogs::kSizeBox), WM_KEYDOWN, VK_ESCAPE, 0);
+  responder.Queue([this](HWND dialog) {  // laid out at the window's DPI and at the next one
+    ExpectOptionsLaidOut(dialog, form_->Dpi());
+    const int other = form_->Dpi() == 144 ? 96 : 144;
+    RECT now{};
+    GetWindowRect(dialog, &now);
+    SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(other, other), reinterpret_cast<LPARAM>(&now));
+    ExpectOptionsLaidOut(dialog, other);
+    PostMessageW(GetDlgItem(dialog, dialogs::kSizeBox), WM_KEYDOWN, VK_ESCAPE, 0);  // 取消
   });
   responder.Queue(DialogResponder::PressCancel());
   responder.Queue([](HWND dialog) {
@@ -899,10 +903,7 @@ TEST_F(MainWindowTest, SplitOptionsOpenFromTheSystemMenuTheContextMenuAndCtrlO) 
 TEST_F(MainWindowTest, SplitOptionsNameTheFaultyFieldAndAreStoredOnlyWhenValid) {
   using namespace dialogs;
   Open();
-  const struct {
-    std::vector<OptionInput> inputs;
-    const wchar_t* field;
-  } faults[] = {
+  const std::pair<std::vector<OptionInput>, const wchar_t*> faults[] = {
       {{{kBySizeOption}, {kSizeBox, L""}}, L"“按大小”"},
       {{{kBySizeOption}, {kSizeBox, L"2147483648"}}, L"“按大小”"},
       {{{kByPartsOption}, {kPartsBox, L"0"}}, L"“按份数”"},
@@ -911,22 +912,22 @@ TEST_F(MainWindowTest, SplitOptionsNameTheFaultyFieldAndAreStoredOnlyWhenValid) 
       {{{kNamePatternBox, L"a/{n}.txt"}}, L"“文件名”"},
       {{{kFirstNumberBox, L"-1"}}, L"“起始编号”"},
   };
-  for (const auto& fault : faults) {
+  for (const auto& [inputs, field] : faults) {
     DialogResponder responder;
-    responder.Queue(ConfirmOptions(fault.inputs));
+    responder.Queue(ConfirmOptions(inputs));
     responder.Queue(DialogResponder::PressOk());      // the message
     responder.Queue(DialogResponder::PressCancel());  // the dialog, still open
     OpenOptions();
-    ASSERT_EQ(responder.Seen().size(), 3u) << platform::WideToUtf8(fault.field);
-    EXPECT_NE(responder.Seen()[1].text.find(fault.field), std::wstring::npos)
+    ASSERT_EQ(responder.Seen().size(), 3u) << platform::WideToUtf8(field);
+    EXPECT_NE(responder.Seen()[1].text.find(field), std::wstring::npos)
         << platform::WideToUtf8(responder.Seen()[1].text);
     EXPECT_EQ(responder.Seen()[1].title, L"错误");
   }
   EXPECT_FALSE(platform::ReadSetting(settings_, kSettingsSection, keys::kCutBy));
-  EXPECT_EQ(Summary(), kDefaultSummary);
 
-  // Valid options: stored, said in Label3, the lines box greyed, kept for the next start;
-  // the example names follow the source, or say in red why the pattern is refused.
+  // The example names follow the source, or say in red why the pattern is refused. The
+  // longest options: stored, said in Label3 inside its panel, the lines box greyed, kept
+  // for the next start.
   TypeText(Ctl(L"Text4"), L"C:\\数据\\订单.csv");
   std::wstring refused, example;
   COLORREF refused_colour = 0;
@@ -934,46 +935,54 @@ TEST_F(MainWindowTest, SplitOptionsNameTheFaultyFieldAndAreStoredOnlyWhenValid) 
     DialogResponder responder;
     responder.Queue([&](HWND dialog) {
       HWND line = GetDlgItem(dialog, kNameExample);
-      TypeText(GetDlgItem(dialog, kNamePatternBox), L"{x}");
+      FillOptions(dialog, {{kNamePatternBox, L"{x}"}});
       refused = WindowText(line);
       HDC dc = GetDC(line);
       SendMessageW(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                    reinterpret_cast<LPARAM>(line));
       refused_colour = GetTextColor(dc);
       ReleaseDC(line, dc);
-      FillOptions(dialog, {{kBySizeOption},
-                           {kSizeBox, L"20"},
-                           {kHeaderCheck},
-                           {kKeepCheck},
-                           {kNamePatternBox, L"{stem}_{n:3}.csv"},
-                           {kFirstNumberBox, L"0"}});
+      FillOptions(dialog, {{kNamePatternBox, L"{stem}_{n:3}.csv"}, {kFirstNumberBox, L"0"}});
       example = WindowText(line);
-      DialogResponder::PressOk()(dialog);
+      ConfirmOptions({{kBySizeOption},
+                      {kSizeBox, L"2147483647"},
+                      {kSizeUnitList, L"GB"},
+                      {kHeaderCheck},
+                      {kHeaderLinesBox, L"2147483647"},
+                      {kNamePatternBox, L"{stem}-第{n:20}部分-{ext}.txt"},
+                      {kFirstNumberBox, L"2147483647"},
+                      {kReplaceOption}})(dialog);
     });
     OpenOptions();
   }
   EXPECT_EQ(refused.rfind(L"文件名无效：", 0), 0u) << platform::WideToUtf8(refused);
   EXPECT_EQ(refused_colour, kFaultColor);
   EXPECT_EQ(example, L"订单_000.csv、订单_001.csv、订单_002.csv …");
-  SplitSettings chosen;
-  chosen.cut_by = CutBy::kBytes;
-  chosen.repeat_header = chosen.keep_lines = true;
-  chosen.name_pattern = L"{stem}_{n:3}.csv";
-  chosen.first_number = 0;
-  EXPECT_EQ(LoadSplitSettings(settings_, kSettingsSection), chosen);
-  for (int start = 0; start < 2; ++start) {
-    // The whole sentence, or as much of it as the panel's lines take, ending in "…".
-    const std::wstring summary = Summary(), whole = DescribeSettings(chosen);
+  SplitSettings longest;
+  longest.cut_by = CutBy::kBytes;
+  longest.size = longest.header_lines = longest.first_number = kLargestCount;
+  longest.unit = SizeUnit::kGB;
+  longest.repeat_header = longest.replace_existing = true;
+  longest.name_pattern = L"{stem}-第{n:20}部分-{ext}.txt";
+  EXPECT_EQ(LoadSplitSettings(settings_, kSettingsSection), longest);
+  for (int start = 0; start < 2; ++start, Open()) {
+    // In the lines that fit above the contact row (two 12-pixel lines at 96 DPI), its end
+    // cut with "…" when they are too few.
+    const RECT label = testing::RectInParent(Ctl(L"Label3"));
+    RECT panel{};
+    GetClientRect(Ctl(L"iFrame4"), &panel);
+    EXPECT_LE(label.right, panel.right - label.left);
+    EXPECT_LE(label.bottom, testing::RectInParent(Ctl(L"Label4")).top);
+    const std::wstring summary = Summary(), whole = DescribeSettings(longest);
     EXPECT_TRUE(summary == whole || (summary.back() == L'…' &&
                                      whole.rfind(summary.substr(0, summary.size() - 1), 0) == 0))
         << platform::WideToUtf8(summary);
     EXPECT_FALSE(IsWindowEnabled(Ctl(L"Text1")));
-    form_.reset();
-    Open();
   }
-  chosen.name_pattern = SplitSettings{}.name_pattern;
-  chosen.first_number = 1;
-  EXPECT_EQ(DescribeSettings(chosen),
+  SplitSettings issue_example;
+  issue_example.cut_by = CutBy::kBytes;
+  issue_example.repeat_header = issue_example.keep_lines = true;
+  EXPECT_EQ(DescribeSettings(issue_example),
             L"按大小切分，每个文件不超过 20 MB，每个文件重复前 1 行表头，保持原样。");
   {
     DialogResponder responder;  // 恢复默认: today's behaviour
@@ -983,23 +992,15 @@ TEST_F(MainWindowTest, SplitOptionsNameTheFaultyFieldAndAreStoredOnlyWhenValid) 
   EXPECT_EQ(Summary(), kDefaultSummary);
   EXPECT_TRUE(IsWindowEnabled(Ctl(L"Text1")));
 
-  // A stored value that is damaged, out of range or of another type gives its default.
-  for (const auto& [key, value] : {std::pair{keys::kCutBy, L"按字数"},
-                                   {keys::kSize, L"0"},
-                                   {keys::kUnit, L"MiB"},
-                                   {keys::kRepeatHeader, L"是"},
-                                   {keys::kHeaderLines, L"99999999999"},
-                                   {keys::kKeepLines, L"2"},
-                                   {keys::kNamePattern, L"{x}"},
-                                   {keys::kFirstNumber, L"1e3"},
-                                   {keys::kExisting, L"覆盖"}}) {
+  // A stored value that is damaged or out of range gives its field's default.
+  const wchar_t* const damaged[][2] = {
+      {keys::kCutBy, L"按字数"}, {keys::kSize, L"0"},          {keys::kUnit, L"MiB"},
+      {keys::kParts, L"-3"},     {keys::kRepeatHeader, L"是"}, {keys::kHeaderLines, L"1e9"},
+      {keys::kKeepLines, L"2"},  {keys::kNamePattern, L"{x}"}, {keys::kFirstNumber, L"2147483648"},
+      {keys::kExisting, L"覆盖"}};
+  for (const auto& [key, value] : damaged)
     platform::SaveSetting(settings_, kSettingsSection, key, value);
-  }
-  const DWORD number = 3;
-  RegSetKeyValueW(HKEY_CURRENT_USER, (L"Software\\" + settings_ + L"\\" + kSettingsSection).c_str(),
-                  keys::kParts, REG_DWORD, &number, sizeof(number));
   EXPECT_EQ(LoadSplitSettings(settings_, kSettingsSection), SplitSettings{});
-  form_.reset();
   Open();
   EXPECT_EQ(Summary(), kDefaultSummary);
 }
@@ -1015,7 +1016,7 @@ TEST_F(MainWindowTest, WhileAJobRunsTheOptionsCanBeSeenButNotChanged) {
   responder.Queue([&](HWND dialog) {
     ok_enabled = IsWindowEnabled(GetDlgItem(dialog, IDOK));
     Click(GetDlgItem(dialog, dialogs::kByPartsOption));
-    DialogResponder::PressOk()(dialog);  // Enter: refused, the dialog stays
+    DialogResponder::PressOk()(dialog);  // refused: the dialog stays
     DialogResponder::PressCancel()(dialog);
   });
   ScheduledAction look(300ms, [&] { OpenOptions(); });
@@ -1024,7 +1025,6 @@ TEST_F(MainWindowTest, WhileAJobRunsTheOptionsCanBeSeenButNotChanged) {
   EXPECT_FALSE(ok_enabled);
   ASSERT_EQ(responder.Seen().size(), 2u);
   EXPECT_EQ(responder.Seen()[1].text, L"转换处理完成！");
-  EXPECT_EQ(Summary(), kDefaultSummary);
   EXPECT_FALSE(platform::ReadSetting(settings_, kSettingsSection, dialogs::keys::kCutBy));
   int files = 0;
   EXPECT_EQ(JoinedOutput(folder, files), source);
