@@ -1,6 +1,6 @@
 ; The per-user installer of Tarnwick: no administrator prompt, into
 ; %LOCALAPPDATA%\Programs\Tarnwick, a Start-menu shortcut and an uninstall entry under
-; HKCU. Built by packaging/make-dist:
+; HKCU, and "Tarnwick 分割" in the user's Send To menu. Built by packaging/make-dist:
 ;   makensis -INPUTCHARSET UTF8 -DVERSION_NSH=... -DSTAGE=... -DICON=... -DOUTFILE=... tarnwick.nsi
 ; STAGE holds the files to install: tarnwick.exe, tarnwick-split.exe, 使用说明.txt.
 Unicode true
@@ -17,6 +17,8 @@ SetCompressor /SOLID lzma
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarnwick"
 !define SETTINGS_KEY "Software\Tarnwick"
 !define SHORTCUT "$SMPROGRAMS\Tarnwick.lnk"
+; Send To passes the chosen file to the program, which fills its boxes with it.
+!define SENDTO_SHORTCUT "$SENDTO\Tarnwick 分割.lnk"
 ; Held by each running tarnwick.exe and tarnwick-split.exe (platform/running_mark.h).
 !define RUNNING_MUTEX "Local\Tarnwick.Running"
 
@@ -139,6 +141,7 @@ Section "Tarnwick"
   ClearErrors
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortcut "${SHORTCUT}" "$INSTDIR\tarnwick.exe" "" "$INSTDIR\tarnwick.exe" 0
+  CreateShortcut "${SENDTO_SHORTCUT}" "$INSTDIR\tarnwick.exe" "" "$INSTDIR\tarnwick.exe" 0
 
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Tarnwick"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${TARNWICK_VERSION}"
@@ -149,7 +152,7 @@ Section "Tarnwick"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
-  !insertmacro FAIL_UNLESS_DONE "写入卸载程序、快捷方式或卸载信息" entry
+  !insertmacro FAIL_UNLESS_DONE "写入卸载程序、快捷方式（开始菜单、发送到）或卸载信息" entry
   ; In KiB, as "Programs and Features" expects.
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   retry_size:
@@ -172,6 +175,7 @@ Section "Uninstall"
     RMDir "$INSTDIR"
   ${EndIf}
   !insertmacro REMOVE_FILE "${SHORTCUT}" shortcut
+  !insertmacro REMOVE_FILE "${SENDTO_SHORTCUT}" sendto
   retry_entry:
   ClearErrors
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
@@ -184,7 +188,7 @@ Section "Uninstall"
   ${EndIf}
   !insertmacro FAIL_UNLESS_DONE "删除卸载信息" entry
   MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 \
-    "是否同时删除 Tarnwick 保存的设置（每个文件行数）？" /SD IDNO IDNO keep_settings
+    "是否同时删除 Tarnwick 保存的设置（每个文件行数和切分选项）？" /SD IDNO IDNO keep_settings
   DeleteRegKey HKCU "${SETTINGS_KEY}"
 keep_settings:
 SectionEnd

@@ -1,6 +1,8 @@
 // Benchmark driver: runs a split through the main window's own Start path.
-//   gui-split-driver SOURCE FOLDER [LINES_PER_FILE]
-// Creates frmMain, types the paths and the number into its boxes, clicks "开始处理" and
+//   gui-split-driver SOURCE FOLDER [LINES_PER_FILE [NAME=VALUE]...]
+// Stores each NAME=VALUE as a 切分选项 setting of its own settings (切分方式=大小
+// 每个文件大小=20 大小单位=MB, say), creates frmMain, which reads them, types the paths
+// and the number into its boxes, clicks "开始处理" and
 // answers the message box the job ends with. Prints the time from the click to the message
 // box, whether the window was skinned, and the box's text; exits 0 only when the job
 // finished ("转换处理完成！"). Built twice: gui-split-driver with the skin engine, and
@@ -68,11 +70,23 @@ void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR, DWORD) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc < 3 || argc > 4) {
-    std::fprintf(stderr, "usage: gui-split-driver SOURCE FOLDER [LINES_PER_FILE]\n");
+  if (argc < 3) {
+    std::fprintf(stderr,
+                 "usage: gui-split-driver SOURCE FOLDER [LINES_PER_FILE [NAME=VALUE]...]\n");
     return 2;
   }
   const std::wstring settings = L"TarnwickBenchDriver";
+  tarnwick::platform::DeleteApplicationSettings(settings);
+  for (int i = 4; i < argc; ++i) {
+    const std::wstring setting = argv[i];
+    const std::size_t equals = setting.find(L'=');
+    if (equals == std::wstring::npos) {
+      std::fprintf(stderr, "gui-split-driver: a setting is NAME=VALUE\n");
+      return 2;
+    }
+    tarnwick::platform::SaveSetting(settings, tarnwick::app::kSettingsSection,
+                                    setting.substr(0, equals), setting.substr(equals + 1));
+  }
   tarnwick::app::FormOptions options;
   options.settings_application = settings;
   options.quit_on_destroy = false;
@@ -88,7 +102,7 @@ int wmain(int argc, wchar_t** argv) {
   SendMessageW(form->Control(L"Text4"), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[1]));
   SendMessageW(form->Control(L"Text2"), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[2]));
   SendMessageW(form->Control(L"Text1"), WM_SETTEXT, 0,
-               reinterpret_cast<LPARAM>(argc == 4 ? argv[3] : L"1000"));
+               reinterpret_cast<LPARAM>(argc >= 4 ? argv[3] : L"1000"));
 
   const UINT_PTR timer = SetTimer(nullptr, 0, 20, &AnswerMessageBox);
   g_clicked = Clock::now();

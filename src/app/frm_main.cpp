@@ -2,6 +2,8 @@
 // to the handlers, and the host services the handlers use.
 #include "app/frm_main.h"
 
+#include <windowsx.h>
+
 #include <algorithm>
 
 #include "app/res/resource_ids.h"
@@ -31,6 +33,8 @@ HINSTANCE ModuleInstance() {
 
 frmMain::frmMain(const FormOptions& options) : options_(options) {
   if (!options_.start_command) options_.start_command = &platform::StartCommand;
+  ACCEL split_options{FVIRTKEY | FCONTROL, 'O', static_cast<WORD>(kSplitOptionsCommand)};
+  accelerators_.reset(CreateAcceleratorTableW(&split_options, 1));
 }
 
 frmMain::~frmMain() {
@@ -200,8 +204,9 @@ void frmMain::SetLabelCaption(std::wstring_view name, const std::wstring& captio
 void frmMain::AutoSizeLabel(HWND label) {
   const int length = GetWindowTextLengthW(label);
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const int copied = GetWindowTextW(label, text.data(), length + 1);
-  const SIZE size = platform::MeasureText(text.c_str(), std::max(copied, 0), Font());
+  text.resize(
+      static_cast<std::size_t>(std::max(GetWindowTextW(label, text.data(), length + 1), 0)));
+  const SIZE size = platform::MeasureLines(text, Font());
   SetWindowPos(label, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   InvalidateRect(label, nullptr, TRUE);
 }
@@ -261,6 +266,10 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                                   nullptr);
       UseDpi(platform::WindowDpi(hwnd_));
       CreateControls(L"", hwnd_);
+      if (HMENU system_menu = GetSystemMenu(hwnd_, FALSE)) {
+        AppendMenuW(system_menu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(system_menu, MF_STRING, kSplitOptionsCommand, kSplitOptionsItem);
+      }
       return 0;
     case platform::kGetDpiScaledSizeMessage: {
       // The size for the client area's twips at the new DPI. The system would scale the
@@ -272,8 +281,21 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnDpiChanged(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_COMMAND:
-      if (lParam) OnCommand(LOWORD(wParam), HIWORD(wParam));
+      if (lParam) {
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+      } else if (LOWORD(wParam) == kSplitOptionsCommand) {  // Ctrl+O
+        OpenSplitOptions();
+      }
       return 0;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == kSplitOptionsCommand) {
+        OpenSplitOptions();
+        return 0;
+      }
+      break;
+    case WM_CONTEXTMENU:
+      if (OnContextMenu(lParam)) return 0;
+      break;
     case WM_TIMER:
       if (wParam == kTimer1Id) {
         if (timer1_enabled_) Timer1_Timer();
@@ -339,6 +361,26 @@ void frmMain::OnCommand(int id, int code) {
   } else if (code == EN_CHANGE) {
     if (name == L"Text1") Text1_Change();
   }
+}
+
+bool frmMain::OnContextMenu(LPARAM lParam) {
+  POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  RECT client{};
+  GetClientRect(hwnd_, &client);
+  if (at.x == -1 && at.y == -1) {  // from the keyboard: at the top left of the client area
+    at = POINT{0, 0};
+  } else {
+    ScreenToClient(hwnd_, &at);
+    if (!PtInRect(&client, at)) return false;
+  }
+  ClientToScreen(hwnd_, &at);
+  const platform::ScopedMenu menu(CreatePopupMenu());
+  if (!menu.get()) return true;
+  AppendMenuW(menu.get(), MF_STRING, kSplitOptionsCommand, kSplitOptionsItem);
+  const UINT chosen = static_cast<UINT>(TrackPopupMenuEx(
+      menu.get(), TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, at.x, at.y, hwnd_, nullptr));
+  if (chosen == kSplitOptionsCommand) OpenSplitOptions();
+  return true;
 }
 
 // Labels are drawn on their container's background; the link label in blue.
@@ -424,13 +466,7 @@ void frmMain::PumpMessages() {
   if (!pump_) return;
   // For the whole call the job waits below at a line boundary, so a session end handled
   // anywhere in it (also inside the taskbar's calls to the shell) may close its files.
-  struct InPump {
-    bool& flag;
-    explicit InPump(bool& in_pump) : flag(in_pump) { flag = true; }
-    ~InPump() { flag = false; }
-    InPump(const InPump&) = delete;
-    InPump& operator=(const InPump&) = delete;
-  } in_pump(in_pump_);
+  const platform::ScopedFlag in_pump(in_pump_);
   if (pump_->Pump()) ShowTaskbarProgress();
   // The program is being ended: stop as by Stop; the quit is posted again afterwards.
   if ((pump_->QuitReceived() || !hwnd_) && !stop_requested_) StopJob();

@@ -8,16 +8,17 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <vector>
 
 #include "app/layout.h"
 #include "controls/iframe.h"
+#include "dialogs/split_settings.h"
 #include "platform/message_pump.h"
 #include "platform/gdi_guards.h"
 #include "platform/property_bag.h"
@@ -32,6 +33,10 @@ inline constexpr wchar_t kSettingsSection[] = L"设置";
 inline constexpr wchar_t kLinesPerFileKey[] = L"每个文件行数";
 inline constexpr wchar_t kStartCaption[] = L"开始处理";
 inline constexpr wchar_t kStopCaption[] = L"停止";
+// The 切分选项 dialog's command: an item of the system menu and of the context menu of the
+// client area, and Ctrl+O. Below the system's own commands, its low four bits clear.
+inline constexpr UINT kSplitOptionsCommand = 0x0110;
+inline constexpr wchar_t kSplitOptionsItem[] = L"切分选项…(&O)\tCtrl+O";
 
 struct FormOptions {
   // Application name under which the settings store keeps "设置\每个文件行数".
@@ -72,6 +77,14 @@ class frmMain final : private SplitHost {
   HFONT Font() const;
   HICON Icon(bool big) const { return big ? big_icon_.get() : small_icon_.get(); }
   HCURSOR LinkCursor() const { return link_cursor_.get(); }
+  // The window's keyboard shortcuts, for the message loops that run while it is open.
+  HACCEL Accelerators() const { return accelerators_.get(); }
+
+  // The paths the program was started with (from Explorer: a file dropped on its icon, the
+  // Send To menu): a file becomes the source, its folder the output folder when that box is
+  // empty; a folder becomes the output folder; a path that does not exist is shown in a
+  // message.
+  void OpenPaths(const std::vector<std::wstring>& paths);
 
  private:
   explicit frmMain(const FormOptions& options);
@@ -94,12 +107,29 @@ class frmMain final : private SplitHost {
   void SetCommand2Caption(const std::wstring& caption);
   void ShowLineTotal();
   void DropFiles(HDROP drop);
+  // Fills the path boxes from the paths that exist (the first file, the first folder);
+  // returns those that do not.
+  std::vector<std::wstring> TakePaths(const std::vector<std::wstring>& paths,
+                                      bool folder_from_file);
+  // The 切分选项 dialog; confirmed options are stored and apply from the next job.
+  void OpenSplitOptions();
+  // The lines-per-file box greyed unless the job cuts by lines, and Label3's sentence.
+  void ApplySplitSettings();
+  // Label3 says what the next job will do, in at most two lines inside iFrame4.
+  void ShowSplitSummary();
 
   // ---- SplitHost ----
   std::string SourcePath() override;
   std::string OutputFolder() override;
   double LinesPerFile() override { return text1_value_; }
   bool StopRequested() override { return stop_requested_; }
+  // Cut by size or into parts the job asks for no lines per file: it reads the stop flag
+  // itself and pumps once per block rather than after every line, which a sub-second job
+  // would feel. Cut by lines it asks for N after every written line (edits of Text1 apply
+  // at once), so it keeps the per-line calls. The files are the same either way.
+  const std::atomic<bool>* FixedSettingsStopFlag() override {
+    return split_settings_.cut_by == CutBy::kLines ? nullptr : &stop_requested_;
+  }
   void PumpMessages() override;
   void JobStarted() override;
   void JobFinished() override;
@@ -114,6 +144,9 @@ class frmMain final : private SplitHost {
   void CreateControls(const std::wstring& container, HWND parent);
   HWND CreateControl(const ControlEntry& entry, HWND parent, int id);
   void OnCommand(int id, int code);
+  // A right click in the client area: the context menu. False outside it (the title bar's
+  // system menu is the system's).
+  bool OnContextMenu(LPARAM lParam);
   LRESULT OnLabelColor(HDC hdc, HWND label);
   LRESULT OnEditColor(HDC hdc, HWND edit, UINT message, WPARAM wParam, LPARAM lParam);
   bool OnSetCursor(HWND target, UINT hit_test);
@@ -153,7 +186,7 @@ class frmMain final : private SplitHost {
   void SetText(std::wstring_view name, const std::wstring& text);
   // Sets a label's caption, sizes the label to it and raises the label's change event.
   void SetLabelCaption(std::wstring_view name, const std::wstring& caption);
-  // Sizes a label to its caption in the default font.
+  // Sizes a label to its caption (lines separated by '\n') in the default font.
   void AutoSizeLabel(HWND label);
   // Timer1's enabled flag: a 1000 ms window timer of the form while on.
   void SetTimer1Enabled(bool enabled);
@@ -162,19 +195,14 @@ class frmMain final : private SplitHost {
   // Twips to pixels at the window's DPI.
   int Pixels(int twips) const;
 
-  // Deletes a font the window made for a DPI other than the system's.
-  struct FontDeleter {
-    void operator()(HFONT font) const { DeleteObject(font); }
-  };
-  using OwnedFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
-
   FormOptions options_;
   HWND hwnd_ = nullptr;
   int dpi_ = 96;
-  OwnedFont dpi_font_;  // null at the system DPI: the shared default font is used
+  platform::OwnedFont dpi_font_;  // null at the system DPI: the shared default font is used
   platform::ScopedIcon big_icon_;
   platform::ScopedIcon small_icon_;
   platform::ScopedCursor link_cursor_;
+  platform::ScopedAccelerators accelerators_;
   std::unique_ptr<platform::TaskbarButton> system_taskbar_;
   platform::TaskbarProgress taskbar_state_ = platform::TaskbarProgress::kNone;
   ULONGLONG taskbar_updated_ = 0;
@@ -183,14 +211,16 @@ class frmMain final : private SplitHost {
   HWND last_focus_ = nullptr;
 
   // Window state of the controller.
-  bool stop_requested_ = false;  // bStopRequested
-  double text1_value_ = 0;       // numeric value of Text1, kept by Text1_Change
+  std::atomic<bool> stop_requested_ = false;  // bStopRequested
+  double text1_value_ = 0;                    // numeric value of Text1, kept by Text1_Change
   bool timer1_enabled_ = false;
   bool job_running_ = false;
   bool close_requested_ = false;            // the window closes when the running job has returned
   bool label7_aligned_ = false;             // Label7 has been right-aligned by a caption change
   bool session_ending_ = false;             // the user's session ends: no more message boxes
   bool in_pump_ = false;                    // the job is inside PumpMessages, below on the stack
+  bool options_open_ = false;               // the 切分选项 dialog is open
+  dialogs::SplitSettings split_settings_;   // the options of the next job
   SplitJobControl* job_control_ = nullptr;  // the running job's, while it runs
   SplitProgress progress_;
   platform::ThrottledPump* pump_ = nullptr;

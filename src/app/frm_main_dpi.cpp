@@ -65,8 +65,10 @@ void frmMain::LayoutControls() {
                  bounds.bottom - bounds.top, SWP_NOZORDER | SWP_NOACTIVATE);
     if (entry.type == ControlType::kLabel) AutoSizeLabel(hwnd);
   }
-  // A label right-aligned by its caption changes stays right-aligned.
+  // A label right-aligned by its caption changes stays right-aligned; Label3's lines are
+  // broken again for the new font.
   if (label7_aligned_) Label7_Change();
+  ShowSplitSummary();
 }
 
 // WM_DPICHANGED: the window takes the suggested rectangle and everything is made again for
@@ -76,7 +78,7 @@ void frmMain::OnDpiChanged(int dpi, const RECT* suggested) {
   if (dpi <= 0) return;
   modSkinner::UnskinForm(hwnd_);
   // The old font stays alive until every control uses the new one.
-  const OwnedFont old_font = std::move(dpi_font_);
+  const platform::OwnedFont old_font = std::move(dpi_font_);
   UseDpi(dpi);
   if (suggested) {
     SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,

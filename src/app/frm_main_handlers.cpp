@@ -12,12 +12,16 @@
 #include "app/maker_texts.h"
 #include "dialogs/file_dialog.h"
 #include "dialogs/folder_browser.h"
+#include "dialogs/split_options_dialog.h"
 #include "platform/command_start.h"
 #include "platform/settings_store.h"
 #include "platform/text_convert.h"
 #include "platform/ui_metrics.h"
 #include "skin/skin_engine.h"
 #include "splitter/text_value.h"
+
+#include <algorithm>
+#include <filesystem>
 
 namespace tarnwick::app {
 
@@ -118,6 +122,8 @@ void frmMain::Form_Load() {
   } catch (...) {
     // As a setting that cannot be read.
   }
+  split_settings_ = dialogs::LoadSplitSettings(options_.settings_application, kSettingsSection);
+  ApplySplitSettings();
 }
 
 void frmMain::Form_Unload() {
@@ -146,7 +152,10 @@ void frmMain::Command2_Click() {
 void frmMain::StartJob() {
   // A Start processed after a Stop, while the stopped job is still on its way out.
   if (job_running_) return;
-  if (NumericValueOf(GetText(L"Text1")) == 0) SetText(L"Text1", L"1000");
+  // Cut by size or parts, the box is greyed and keeps what it holds.
+  if (split_settings_.cut_by == CutBy::kLines && NumericValueOf(GetText(L"Text1")) == 0) {
+    SetText(L"Text1", L"1000");
+  }
   if (TrimSpacesW(GetText(L"Text4")).empty()) {
     ShowMessage(L"请先选择需要处理的文件！", kErrorTitle, true);
     return;
@@ -173,7 +182,8 @@ void frmMain::RunJob() {
   struct JobScope {
     frmMain& form;
     platform::ThrottledPump pump;
-    explicit JobScope(frmMain& running) : form(running), pump(running.hwnd_) {
+    explicit JobScope(frmMain& running)
+        : form(running), pump(running.hwnd_, 10, running.accelerators_.get()) {
       form.pump_ = &pump;
       form.job_running_ = true;
     }
@@ -186,7 +196,8 @@ void frmMain::RunJob() {
       pump.RepostQuit();  // a WM_QUIT taken by the job's pump
     }
   } scope(*this);
-  SplitOptions split_options;
+  // The options are fixed for the whole job.
+  SplitOptions split_options = dialogs::EngineOptions(split_settings_, GetText(L"Text4"));
   split_options.progress = &progress_;
   try {
     RunSplit(*this, options_.file_system ? *options_.file_system : SystemFileSystem(),
@@ -341,23 +352,97 @@ void frmMain::DropFiles(HDROP drop) {
     HDROP drop;
     ~DropRelease() { DragFinish(drop); }
   } release{drop};
-  bool file_set = false;
-  bool folder_set = false;
+  std::vector<std::wstring> paths;
   const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-  for (UINT i = 0; i < count && !(file_set && folder_set); ++i) {
+  for (UINT i = 0; i < count; ++i) {
     const UINT length = DragQueryFileW(drop, i, nullptr, 0);
     std::wstring path(length + 1, L'\0');
     path.resize(DragQueryFileW(drop, i, path.data(), length + 1));
+    paths.push_back(std::move(path));
+  }
+  TakePaths(paths, false);
+}
+
+void frmMain::OpenPaths(const std::vector<std::wstring>& paths) {
+  std::vector<std::wstring> full_paths;
+  for (const std::wstring& path : paths) {
+    // Relative to the folder the program was started in.
+    const DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    std::wstring full(length, L'\0');
+    full.resize(length ? GetFullPathNameW(path.c_str(), length, full.data(), nullptr) : 0);
+    full_paths.push_back(full.empty() ? path : full);
+  }
+  const std::vector<std::wstring> missing = TakePaths(full_paths, true);
+  if (missing.empty()) return;
+  std::wstring text = L"找不到以下文件或文件夹：";
+  for (const std::wstring& path : missing) text += L"\n" + path;
+  ShowMessage(text, kErrorTitle, true);
+}
+
+std::vector<std::wstring> frmMain::TakePaths(const std::vector<std::wstring>& paths,
+                                             bool folder_from_file) {
+  std::vector<std::wstring> missing;
+  bool file_set = false;
+  bool folder_set = false;
+  for (const std::wstring& path : paths) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) continue;
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+      missing.push_back(path);
+    } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
       if (!folder_set) SetText(L"Text2", path);
       folder_set = true;
-    } else {
-      if (!file_set) SetText(L"Text4", path);
+    } else if (!file_set) {
+      SetText(L"Text4", path);
       file_set = true;
+      if (folder_from_file && !folder_set && TrimSpacesW(GetText(L"Text2")).empty()) {
+        SetText(L"Text2", std::filesystem::path(path).parent_path().wstring());
+      }
     }
   }
+  return missing;
+}
+
+// ---- The 切分选项 dialog ----
+
+void frmMain::OpenSplitOptions() {
+  if (options_open_ || !hwnd_) return;
+  const platform::ScopedFlag open(options_open_);
+  const dialogs::SplitOptionsRequest request{hwnd_, dpi_, GetText(L"Text4"), job_running_};
+  dialogs::SplitSettings chosen = split_settings_;
+  // Closed with the window (hwnd_ gone), nothing changes. During a job 确定 does nothing.
+  if (!dialogs::ShowSplitOptionsDialog(request, chosen) || !hwnd_) return;
+  split_settings_ = chosen;
+  try {
+    dialogs::SaveSplitSettings(options_.settings_application, kSettingsSection, split_settings_);
+  } catch (...) {
+    // Options that cannot be stored still apply until the window closes.
+  }
+  ApplySplitSettings();
+}
+
+void frmMain::ApplySplitSettings() {
+  if (HWND lines = Control(L"Text1")) EnableWindow(lines, split_settings_.cut_by == CutBy::kLines);
+  ShowSplitSummary();
+}
+
+void frmMain::ShowSplitSummary() {
+  HWND frame = Control(L"iFrame4");
+  RECT inside{};
+  if (!frame || !GetClientRect(frame, &inside)) return;
+  const auto in_frame = [frame](HWND control) {
+    RECT bounds{};
+    GetWindowRect(control, &bounds);
+    MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&bounds), 2);
+    return bounds;
+  };
+  const RECT label = in_frame(Control(L"Label3"));
+  // As wide as the panel less Label3's margin on both sides, in as many lines (two at the
+  // most) as fit above the row of the contact and the link; what does not fit ends in "…".
+  const int line_height = platform::MeasureText(L"", 0, Font()).cy;
+  const int room = static_cast<int>(in_frame(Control(L"Label4")).top - label.top);
+  const int lines = std::clamp(room / std::max(line_height, 1), 1, 2);
+  SetLabelCaption(L"Label3", platform::BreakLines(dialogs::DescribeSettings(split_settings_),
+                                                  inside.right - 2 * label.left, lines, Font()));
 }
 
 }  // namespace tarnwick::app

@@ -27,7 +27,8 @@ constexpr std::array<ControlEntry, 21> kLayout{{
     {L"iFrame4", kFrame, L"", L"", 120, 1200, 8295, 1935, 2},
     {L"Label8", kLabel, L"iFrame4", maker::kHomePage, 2040, 1440, 2070, 180, 14},
     {L"Label4", kLabel, L"iFrame4", maker::kMessengerContact, 240, 1440, 1260, 180, 13},
-    {L"Label3", kLabel, L"iFrame4", maker::kAdvertisingLine, 240, 1080, 3780, 180, 12},
+    // What the next job will do (frmMain::ShowSplitSummary).
+    {L"Label3", kLabel, L"iFrame4", L"", 240, 1080, 3780, 180, 12},
     {L"Label2", kLabel, L"iFrame4", maker::kName, 240, 720, 1440, 180, 11},
     {L"iFrame3", kFrame, L"", L"", 120, 120, 7095, 495, 1},
     {L"Command1", kCommandButton, L"iFrame3", L"选择文件", 6000, 60, 975, 375, 0},

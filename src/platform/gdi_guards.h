@@ -1,8 +1,12 @@
 // Small non-copyable guards for what must be undone on every path: a DC obtained is
-// released, an object selected is selected back, an object created is deleted.
+// released, an object selected is selected back, an object created is deleted, a flag set
+// is cleared.
 #pragma once
 
 #include <windows.h>
+
+#include <memory>
+#include <type_traits>
 
 namespace tarnwick::platform {
 
@@ -85,12 +89,20 @@ class ScopedGdiObject : NonCopyable {
   Handle handle_;
 };
 
-// An icon or cursor loaded as its own copy (not LR_SHARED): DestroyIcon / DestroyCursor.
+// A font we made (for a DPI other than the system's, say); movable, so that the old one can
+// stay alive until every control uses its successor.
+struct FontDeleter {
+  void operator()(HFONT font) const { DeleteObject(font); }
+};
+using OwnedFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
+
+// A window-manager object of our own: an icon or cursor loaded as its own copy (not
+// LR_SHARED), an accelerator table, a menu; destroyed by its Destroy function.
 template <typename Handle, BOOL(WINAPI* Destroy)(Handle)>
-class ScopedUserImage : NonCopyable {
+class ScopedUserObject : NonCopyable {
  public:
-  explicit ScopedUserImage(Handle handle = nullptr) : handle_(handle) {}
-  ~ScopedUserImage() { reset(); }
+  explicit ScopedUserObject(Handle handle = nullptr) : handle_(handle) {}
+  ~ScopedUserObject() { reset(); }
   Handle get() const { return handle_; }
   // Takes `handle` and destroys the one held before.
   void reset(Handle handle = nullptr) {
@@ -101,8 +113,20 @@ class ScopedUserImage : NonCopyable {
  private:
   Handle handle_;
 };
-using ScopedIcon = ScopedUserImage<HICON, DestroyIcon>;
-using ScopedCursor = ScopedUserImage<HCURSOR, DestroyCursor>;
+using ScopedIcon = ScopedUserObject<HICON, DestroyIcon>;
+using ScopedCursor = ScopedUserObject<HCURSOR, DestroyCursor>;
+using ScopedAccelerators = ScopedUserObject<HACCEL, DestroyAcceleratorTable>;
+using ScopedMenu = ScopedUserObject<HMENU, DestroyMenu>;
+
+// A flag that is set for the guard's lifetime (while a call is below on the stack).
+class ScopedFlag : NonCopyable {
+ public:
+  explicit ScopedFlag(bool& flag) : flag_(flag) { flag_ = true; }
+  ~ScopedFlag() { flag_ = false; }
+
+ private:
+  bool& flag_;
+};
 
 // SelectObject, selected back on destruction.
 class ScopedSelectObject : NonCopyable {

@@ -1,5 +1,7 @@
 #include "platform/ui_metrics.h"
 
+#include <algorithm>
+
 #include "platform/dll_search.h"
 #include "platform/gdi_guards.h"
 
@@ -102,6 +104,48 @@ SIZE MeasureText(const wchar_t* text, int length, HFONT font) {
   TEXTMETRICW metrics{};
   if (GetTextMetricsW(screen, &metrics)) size.cy = metrics.tmHeight;
   return size;
+}
+
+SIZE MeasureLines(std::wstring_view text, HFONT font) {
+  SIZE total{0, 0};
+  for (std::size_t start = 0;;) {
+    const std::size_t end = std::min(text.find(L'\n', start), text.size());
+    const SIZE line = MeasureText(text.data() + start, static_cast<int>(end - start), font);
+    total.cx = std::max(total.cx, line.cx);
+    total.cy += line.cy;
+    if (end == text.size()) return total;
+    start = end + 1;
+  }
+}
+
+std::wstring BreakLines(std::wstring_view text, int max_width, int max_lines, HFONT font) {
+  ScopedGetDC screen(nullptr);
+  ScopedSelectObject select(screen, font ? font : DefaultUiFont());
+  // How many characters of `line` fit into `width` pixels.
+  const auto fitting = [&](std::wstring_view line, int width) {
+    INT fit = 0;
+    SIZE size{};
+    GetTextExtentExPointW(screen, line.data(), static_cast<int>(line.size()), std::max(width, 0),
+                          &fit, nullptr, &size);
+    return static_cast<std::size_t>(std::max(fit, 0));
+  };
+  std::wstring lines;
+  for (int line = 1; !text.empty(); ++line) {
+    const std::size_t fit = fitting(text, max_width);
+    if (fit >= text.size()) return lines + std::wstring(text);
+    if (line >= max_lines) {
+      const SIZE ellipsis = MeasureText(L"…", 1, font);
+      return lines + std::wstring(text.substr(0, fitting(text, max_width - ellipsis.cx))) + L"…";
+    }
+    std::size_t cut = text.substr(0, fit).find_last_of(L"，、。；： ");
+    cut = cut == std::wstring_view::npos || cut + 1 < fit / 2 ? std::max<std::size_t>(fit, 1)
+                                                              : cut + 1;
+    lines += std::wstring(text.substr(0, cut)) + L"\n";
+    text = text.substr(cut);
+    text.remove_prefix(std::min(text.find_first_not_of(L' '), text.size()));
+  }
+  if (!lines.empty() && lines.back() == L'\n') lines.pop_back();  // only spaces were left
+  return lines;
 }
 
 }  // namespace tarnwick::platform

@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <string>
+#include <string_view>
+
 namespace tarnwick::platform {
 
 inline constexpr int kTwipsPerInch = 1440;
@@ -48,5 +51,14 @@ HFONT DefaultUiFont();
 // Size of a one-line text in `font` (the default font when null), in pixels: its width, and
 // the font's line height (also for an empty text).
 SIZE MeasureText(const wchar_t* text, int length, HFONT font = nullptr);
+
+// Size of a text of lines separated by '\n' in `font`: the widest line, and the lines'
+// height together.
+SIZE MeasureLines(std::wstring_view text, HFONT font = nullptr);
+
+// The text in lines of at most `max_width` pixels in `font`, separated by '\n': broken after
+// the last comma or space that leaves a line at least half full, else after the last
+// character that fits. A text that needs more than `max_lines` ends its last line with "…".
+std::wstring BreakLines(std::wstring_view text, int max_width, int max_lines, HFONT font);
 
 }  // namespace tarnwick::platform

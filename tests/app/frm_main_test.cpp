@@ -1,6 +1,7 @@
 // The main window's controller through the real window: settings, Start validation, jobs
 // with their messages, Stop, the elapsed seconds and running total, closing and quitting
-// during a job, drag and drop, the dialogs of Command1 and Command3, and the link label.
+// during a job, drag and drop and the paths of the command line, the dialogs of Command1 and
+// Command3, the link label, the 切分选项 dialog and its jobs against tarnwick-split's.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlobj.h>
@@ -8,11 +9,15 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <new>
 #include <thread>
 
 #include "app/frm_main.h"
+#include "cli/cli.h"
+#include "dialogs/split_options_dialog.h"
+#include "platform/message_pump.h"
 #include "platform/settings_store.h"
 #include "platform/text_convert.h"
 #include "platform/ui_metrics.h"
@@ -131,6 +136,14 @@ class MainWindowTest : public ::testing::Test {
     TypeText(Ctl(L"Text1"), lines);
     Click(Ctl(L"Command2"));
   }
+  // Opens the 切分选项 dialog from the system menu; returns when it is closed.
+  void OpenOptions() { SendMessageW(form_->hWnd(), WM_SYSCOMMAND, kSplitOptionsCommand, 0); }
+  // Label3's sentence, without its line breaks.
+  std::wstring Summary() const {
+    std::wstring text = Text(L"Label3");
+    std::erase(text, L'\n');
+    return text;
+  }
   // Right edge of Label7, in pixels from the right edge of iFrame5's client area.
   int Label7RightGap() const {
     RECT frame{};
@@ -148,6 +161,17 @@ class MainWindowTest : public ::testing::Test {
   std::vector<std::wstring> applications_;
   std::vector<std::wstring> commands_;
 };
+
+// Tests run cut by lines and by size (20 MB: one file), where the job reads the stop flag
+// itself and pumps once per block rather than calling the window after every line.
+class MainWindowModeTest : public MainWindowTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  void UseCut() {
+    if (GetParam())
+      platform::SaveSetting(settings_, kSettingsSection, dialogs::keys::kCutBy, L"大小");
+  }
+};
+INSTANTIATE_TEST_SUITE_P(BySize, MainWindowModeTest, ::testing::Bool());
 
 TEST_F(MainWindowTest, LinesPerFileIsStoredAndFilledInAtLoad) {
   Open();
@@ -356,13 +380,23 @@ TEST_F(MainWindowTest, ReadFailureStopsTheJobWithAMessage) {
   EXPECT_EQ(NumberedLines(100).rfind(ReadBytes(folder / L"1.txt"), 0), 0u);  // a prefix kept
 }
 
-TEST_F(MainWindowTest, StopEndsTheJobAtOnceWithoutMessageKeepingTheFiles) {
+TEST_P(MainWindowModeTest, StopEndsTheJobAtOnceWithoutMessageKeepingTheFiles) {
+  UseCut();
   TempFolder folder;
   const std::string source = NumberedLines(3000);
   WriteBytes(folder / L"src.txt", source);
   PacedFileSystem paced(source.size() / 4.0);  // four seconds if not stopped
   Open(&paced);
   DialogResponder responder;
+  // While the job runs 切分选项 shows its options; 确定 is greyed, Enter does nothing.
+  bool ok_enabled = true;
+  responder.Queue([&](HWND dialog) {
+    ok_enabled = IsWindowEnabled(GetDlgItem(dialog, IDOK));
+    Click(GetDlgItem(dialog, dialogs::kByPartsOption));
+    DialogResponder::PressOk()(dialog);
+    DialogResponder::PressCancel()(dialog);
+  });
+  ScheduledAction look(200ms, [&] { OpenOptions(); });
   bool running_before = false, running_after = false;
   std::wstring caption_before, caption_after;
   ScheduledAction stop(400ms, [&] {
@@ -380,7 +414,9 @@ TEST_F(MainWindowTest, StopEndsTheJobAtOnceWithoutMessageKeepingTheFiles) {
   EXPECT_TRUE(running_before);
   EXPECT_EQ(caption_after, kStartCaption);  // at once, before the job has noticed
   EXPECT_TRUE(running_after);
-  EXPECT_TRUE(responder.Seen().empty());
+  EXPECT_TRUE(look.Ran() && !ok_enabled);
+  EXPECT_EQ(responder.Seen().size(), 1u);  // 切分选项 only, no message
+  EXPECT_NE(platform::ReadSetting(settings_, kSettingsSection, dialogs::keys::kCutBy), L"份数");
   ExpectIdle();
   const std::string written = ReadBytes(folder / L"1.txt");
   EXPECT_FALSE(written.empty());
@@ -577,7 +613,8 @@ std::string JoinedOutput(const TempFolder& folder, int& files) {
 // Windows may end the process as soon as WM_ENDSESSION has been handled: by then every
 // line processed is in the files, which are closed and end with a whole line. The session
 // end arrives while the job runs.
-TEST_F(MainWindowTest, SessionEndDuringAJobLeavesEveryProcessedLineWrittenAndClosed) {
+TEST_P(MainWindowModeTest, SessionEndDuringAJobLeavesEveryProcessedLineWrittenAndClosed) {
+  UseCut();
   TempFolder folder;
   const std::string source = NumberedLines(30000);
   WriteBytes(folder / L"src.txt", source);
@@ -614,7 +651,7 @@ TEST_F(MainWindowTest, SessionEndDuringAJobLeavesEveryProcessedLineWrittenAndClo
   EXPECT_EQ(at_end, NumberedLines(static_cast<int>(lines)));
   EXPECT_LT(lines, 30000u);
   EXPECT_EQ(Text(L"Label7"), L"总共处理行数：" + std::to_wstring(lines));
-  EXPECT_EQ(files_at_end, static_cast<int>(lines / 3000) + 1);
+  EXPECT_EQ(files_at_end, GetParam() ? 1 : static_cast<int>(lines / 3000) + 1);
   // The job touched no file after that.
   int files_after = 0;
   EXPECT_EQ(JoinedOutput(folder, files_after), at_end);
@@ -696,7 +733,7 @@ HDROP MakeDrop(const std::vector<std::wstring>& paths) {
   return static_cast<HDROP>(memory);
 }
 
-TEST_F(MainWindowTest, DroppingAFileOrAFolderFillsTheMatchingBox) {
+TEST_F(MainWindowTest, DroppedOrGivenOnTheCommandLineAFileOrAFolderFillsTheMatchingBox) {
   TempFolder folder;
   WriteBytes(folder / L"a.txt", "a");
   std::filesystem::create_directory(folder / L"输出");
@@ -712,6 +749,22 @@ TEST_F(MainWindowTest, DroppingAFileOrAFolderFillsTheMatchingBox) {
                0);
   EXPECT_EQ(Text(L"Text2"), (folder / L"输出").wstring());
   EXPECT_EQ(Text(L"Text4"), (folder / L"a.txt").wstring());
+
+  // The paths of the command line: a file, relative to the folder the program starts in,
+  // and its folder while the folder box is empty; a folder; a path that does not exist.
+  Open();
+  DialogResponder responder;
+  SetCurrentDirectoryW(folder.Path().c_str());
+  form_->OpenPaths({L"a.txt"});
+  SetCurrentDirectoryW(std::filesystem::temp_directory_path().c_str());
+  EXPECT_EQ(Text(L"Text4"), (folder / L"a.txt").wstring());
+  EXPECT_EQ(Text(L"Text2"), folder.Path().wstring());
+  form_->OpenPaths({(folder / L"输出").wstring(), (folder / L"missing").wstring()});
+  EXPECT_EQ(Text(L"Text2"), (folder / L"输出").wstring());
+  ASSERT_EQ(responder.Seen().size(), 1u);
+  EXPECT_EQ(responder.Seen()[0].text,
+            L"找不到以下文件或文件夹：\n" + (folder / L"missing").wstring());
+  EXPECT_EQ(responder.Seen()[0].title, L"错误");
 }
 
 TEST_F(MainWindowTest, ChooseButtonsFillThePathsOnlyWhenSomethingWasChosen) {
@@ -779,6 +832,273 @@ TEST_F(MainWindowTest, LinkLabelShowsItsHandAndOpensTheHomePage) {
   const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
   ASSERT_GT(length, 0u);
   EXPECT_EQ(applications_[0], std::wstring(windows, length) + L"\\explorer.exe");
+}
+
+// ---- The 切分选项 dialog ----
+
+constexpr wchar_t kDefaultSummary[] =
+    L"按行数切分，去掉首尾空格和空行。右键单击窗口可更改切分选项。";
+
+// One input into the 切分选项 dialog: a box or the unit list gets `text`; an option button
+// or check box is clicked (no text). 恢复默认 comes first.
+struct OptionInput {
+  int id;
+  const wchar_t* text = nullptr;
+};
+void FillOptions(HWND dialog, const std::vector<OptionInput>& inputs) {
+  Click(GetDlgItem(dialog, dialogs::kDefaultsButton));
+  for (const auto& [id, text] : inputs) {
+    HWND control = GetDlgItem(dialog, id);
+    if (!text) {
+      Click(control);
+    } else if (id == dialogs::kSizeUnitList) {
+      SendMessageW(control, CB_SELECTSTRING, -1, reinterpret_cast<LPARAM>(text));
+    } else {
+      TypeText(control, text);
+    }
+  }
+}
+
+// Fills in the dialog and presses Enter (in the file name box), which is 确定.
+DialogResponder::Answer ConfirmOptions(std::vector<OptionInput> inputs) {
+  return [inputs](HWND dialog) {
+    FillOptions(dialog, inputs);
+    PostMessageW(GetDlgItem(dialog, dialogs::kNamePatternBox), WM_KEYDOWN, VK_RETURN, 0);
+  };
+}
+
+// The dialog's controls at their twips at `dpi`, in its font, skinned; Tab goes top to
+// bottom, past the boxes of the ways of cutting not chosen.
+void ExpectOptionsLaidOut(HWND dialog, int dpi) {
+  using namespace dialogs;
+  const auto px = [dpi](int twips) { return platform::TwipsToPixels(twips, dpi); };
+  const int placed[][5] = {{kSizeBox, 1860, 750, 1080, 270}, {IDOK, 3780, 3780, 1125, 375}};
+  for (const auto& [id, left, top, width, height] : placed) {
+    HWND control = GetDlgItem(dialog, id);
+    const RECT rect = testing::RectInParent(control),
+               expected{px(left), px(top), px(left + width), px(top + height)};
+    EXPECT_TRUE(EqualRect(&rect, &expected)) << id << " at " << dpi << " DPI";
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof(font),
+               &font);
+    EXPECT_EQ(font.lfHeight, -MulDiv(9, dpi, 72));
+    EXPECT_NE(GetPropW(control, L"PROCADDR"), nullptr);
+  }
+  std::vector<int> order{kByLinesOption};
+  while (order.size() < 10) {
+    order.push_back(
+        GetDlgCtrlID(GetNextDlgTabItem(dialog, GetDlgItem(dialog, order.back()), FALSE)));
+  }
+  EXPECT_EQ(order, (std::vector<int>{kByLinesOption, kHeaderCheck, kKeepCheck, kNamePatternBox,
+                                     kFirstNumberBox, kAppendOption, kDefaultsButton, IDOK,
+                                     IDCANCEL, kByLinesOption}));
+}
+
+TEST_F(MainWindowTest, SplitOptionsOpenFromTheSystemMenuTheContextMenuAndCtrlO) {
+  Open();
+  HWND form = form_->hWnd();
+  wchar_t item[64] = {};
+  GetMenuStringW(GetSystemMenu(form, FALSE), kSplitOptionsCommand, item, 64, MF_BYCOMMAND);
+  EXPECT_STREQ(item, kSplitOptionsItem);
+  DialogResponder responder;
+  responder.Queue([this](HWND dialog) {  // laid out at the window's DPI, then at another
+    ExpectOptionsLaidOut(dialog, form_->Dpi());
+    const int other = form_->Dpi() == 144 ? 96 : 144;
+    RECT now{};
+    GetWindowRect(dialog, &now);
+    SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(other, other), reinterpret_cast<LPARAM>(&now));
+    ExpectOptionsLaidOut(dialog, other);
+    PostMessageW(GetDlgItem(dialog, dialogs::kSizeBox), WM_KEYDOWN, VK_ESCAPE, 0);  // 取消
+  });
+  responder.Queue(DialogResponder::PressCancel());
+  responder.Queue([](HWND dialog) {
+    DialogResponder::PressCancel()(dialog);
+    PostQuitMessage(0);  // after the dialog: its own loop would end at a quit
+  });
+  OpenOptions();
+
+  // A right click on a label of the panel, then O.
+  ScheduledAction press_o(300ms,
+                          [] { PostMessageW(FindWindowW(L"#32768", nullptr), WM_CHAR, L'o', 0); });
+  SendMessageW(Ctl(L"Label2"), WM_RBUTTONUP, 0, MAKELPARAM(2, 2));
+
+  // Ctrl+O in a box, through the program's message loop.
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = 0x80;
+  SetKeyboardState(keys);
+  PostMessageW(Ctl(L"Text4"), WM_KEYDOWN, 'O', 0);
+  const ScheduledAction give_up(3s, [] { PostQuitMessage(0); });  // no dialog came
+  platform::RunMessageLoop(form, form_->Accelerators());
+  keys[VK_CONTROL] = 0;
+  SetKeyboardState(keys);
+
+  ASSERT_EQ(responder.Seen().size(), 3u);
+  for (const auto& seen : responder.Seen()) EXPECT_EQ(seen.title, dialogs::kSplitOptionsTitle);
+  EXPECT_EQ(Summary(), kDefaultSummary);
+}
+
+TEST_F(MainWindowTest, SplitOptionsNameTheFaultyFieldAndAreStoredOnlyWhenValid) {
+  using namespace dialogs;
+  Open();
+  const std::pair<std::vector<OptionInput>, const wchar_t*> faults[] = {
+      {{{kBySizeOption}, {kSizeBox, L""}}, L"“按大小”"},
+      {{{kBySizeOption}, {kSizeBox, L"2147483648"}}, L"“按大小”"},
+      {{{kByPartsOption}, {kPartsBox, L"0"}}, L"“按份数”"},
+      {{{kHeaderCheck}, {kHeaderLinesBox, L"x"}}, L"表头"},
+      {{{kNamePatternBox, L"a/{n}.txt"}}, L"“文件名”"},
+      {{{kFirstNumberBox, L"-1"}}, L"“起始编号”"},
+  };
+  for (const auto& [inputs, field] : faults) {
+    DialogResponder responder;
+    responder.Queue(ConfirmOptions(inputs));
+    responder.Queue(DialogResponder::PressOk());      // the message
+    responder.Queue(DialogResponder::PressCancel());  // the dialog, still open
+    OpenOptions();
+    ASSERT_EQ(responder.Seen().size(), 3u) << platform::WideToUtf8(field);
+    EXPECT_NE(responder.Seen()[1].text.find(field), std::wstring::npos)
+        << platform::WideToUtf8(responder.Seen()[1].text);
+    EXPECT_EQ(responder.Seen()[1].title, L"错误");
+  }
+  EXPECT_FALSE(platform::ReadSetting(settings_, kSettingsSection, keys::kCutBy));
+
+  // The example names follow the source, or say in red why the pattern is refused. The
+  // longest options are stored, said in Label3 inside its panel (in the lines that fit
+  // above the contact row, cut with "…" when they are too few), the lines box greyed, and
+  // kept for the next start.
+  TypeText(Ctl(L"Text4"), L"C:\\数据\\订单.csv");
+  std::wstring refused, example;
+  COLORREF refused_colour = 0;
+  DialogResponder responder;
+  responder.Queue([&](HWND dialog) {
+    HWND line = GetDlgItem(dialog, kNameExample);
+    FillOptions(dialog, {{kNamePatternBox, L"{x}"}});
+    refused = WindowText(line);
+    HDC dc = GetDC(line);
+    SendMessageW(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                 reinterpret_cast<LPARAM>(line));
+    refused_colour = GetTextColor(dc);
+    ReleaseDC(line, dc);
+    FillOptions(dialog, {{kNamePatternBox, L"{stem}_{n:3}.csv"}, {kFirstNumberBox, L"0"}});
+    example = WindowText(line);
+    ConfirmOptions({{kBySizeOption},
+                    {kSizeBox, L"2147483647"},
+                    {kSizeUnitList, L"GB"},
+                    {kHeaderCheck},
+                    {kHeaderLinesBox, L"2147483647"},
+                    {kNamePatternBox, L"{stem}-第{n:20}部分-{ext}.txt"},
+                    {kFirstNumberBox, L"2147483647"},
+                    {kReplaceOption}})(dialog);
+  });
+  responder.Queue(ConfirmOptions({}));  // 恢复默认: today's behaviour
+  OpenOptions();
+  EXPECT_EQ(refused.rfind(L"文件名无效：", 0), 0u) << platform::WideToUtf8(refused);
+  EXPECT_EQ(refused_colour, kFaultColor);
+  EXPECT_EQ(example, L"订单_000.csv、订单_001.csv、订单_002.csv …");
+  SplitSettings longest;
+  longest.cut_by = CutBy::kBytes;
+  longest.size = longest.header_lines = longest.first_number = kLargestCount;
+  longest.unit = SizeUnit::kGB;
+  longest.repeat_header = longest.replace_existing = true;
+  longest.name_pattern = L"{stem}-第{n:20}部分-{ext}.txt";
+  EXPECT_EQ(LoadSplitSettings(settings_, kSettingsSection), longest);
+  for (int start = 0; start < 2; ++start, Open()) {
+    const RECT label = testing::RectInParent(Ctl(L"Label3"));
+    RECT panel{};
+    GetClientRect(Ctl(L"iFrame4"), &panel);
+    EXPECT_LE(label.right, panel.right - label.left);
+    EXPECT_LE(label.bottom, testing::RectInParent(Ctl(L"Label4")).top);
+    const std::wstring summary = Summary(), whole = DescribeSettings(longest);
+    EXPECT_TRUE(summary == whole || (summary.back() == L'…' &&
+                                     whole.rfind(summary.substr(0, summary.size() - 1), 0) == 0))
+        << platform::WideToUtf8(summary);
+    EXPECT_FALSE(IsWindowEnabled(Ctl(L"Text1")));
+  }
+  OpenOptions();
+  EXPECT_EQ(Summary(), kDefaultSummary);
+  EXPECT_TRUE(IsWindowEnabled(Ctl(L"Text1")));
+
+  // A stored value that is damaged or out of range gives its field's default.
+  for (const wchar_t* key :
+       {keys::kCutBy, keys::kUnit, keys::kParts, keys::kRepeatHeader, keys::kHeaderLines,
+        keys::kKeepLines, keys::kNamePattern, keys::kFirstNumber, keys::kExisting}) {
+    platform::SaveSetting(settings_, kSettingsSection, key, L"x");
+  }
+  platform::SaveSetting(settings_, kSettingsSection, keys::kSize, L"0");
+  EXPECT_EQ(LoadSplitSettings(settings_, kSettingsSection), SplitSettings{});
+  Open();
+  EXPECT_EQ(Summary(), kDefaultSummary);
+}
+
+// The files of a folder: name and bytes.
+std::map<std::wstring, std::string> FilesOf(const TempFolder& folder) {
+  std::map<std::wstring, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
+    files[entry.path().filename().wstring()] = ReadBytes(entry.path());
+  }
+  return files;
+}
+
+class QuietConsole : public cli::Console {
+  void Out(std::string_view) override {}
+  void Err(std::string_view text) override { ADD_FAILURE() << text; }
+  bool ErrIsTerminal() override { return false; }
+};
+
+TEST_F(MainWindowTest, EveryModeWritesWhatTarnwickSplitWritesWithTheMatchingOptions) {
+  using namespace dialogs;
+  // A header, padded and blank lines, CR LF and lone CR line ends, no end at the last line.
+  std::string text = "编号,名称\r\n";
+  for (int i = 1; i <= 300; ++i) {
+    text += std::string(i % 7 ? "" : "\r\n") + (i % 5 ? "" : "  ") + std::to_string(i) + ",值" +
+            std::to_string(i * i) + (i % 3 ? "  \r\n" : "\r");
+  }
+  TempFolder source_folder;
+  const std::filesystem::path source = source_folder / L"订单.csv";
+  WriteBytes(source, text + "末行");
+  const struct {
+    const wchar_t* lines;  // the lines-per-file box, kept as it is when not cutting by lines
+    std::vector<OptionInput> inputs;
+    std::vector<std::string> args;
+    bool existing;  // 1.txt and 9.txt are there before the job
+  } modes[] = {
+      {L"7", {}, {"-l", "7"}, true},
+      {L"40", {{kHeaderCheck}, {kHeaderLinesBox, L"2"}}, {"-l", "40", "--header=2"}, false},
+      {L"abc",
+       {{kBySizeOption}, {kSizeBox, L"1"}, {kSizeUnitList, L"KB"}, {kKeepCheck}},
+       {"-b", "1KB", "--keep"},
+       false},
+      {L"0", {{kByPartsOption}, {kPartsBox, L"3"}, {kHeaderCheck}}, {"-n", "3", "--header"}, false},
+      {L"50",
+       {{kKeepCheck}, {kNamePatternBox, L"{stem}_{n:3}.{ext}"}, {kFirstNumberBox, L"0"}},
+       {"-l", "50", "--keep", "--name={stem}_{n:3}.{ext}", "--start=0"},
+       false},
+      {L"100", {{kReplaceOption}}, {"-l", "100", "--replace"}, true},
+  };
+  Open();
+  for (const auto& mode : modes) {
+    SCOPED_TRACE(mode.args[0] + " " + mode.args[1]);
+    TempFolder window_out, cli_out;
+    for (const TempFolder* out : {&window_out, &cli_out}) {
+      if (!mode.existing) continue;
+      WriteBytes(*out / L"1.txt", "old\r\n");
+      WriteBytes(*out / L"9.txt", "kept\r\n");
+    }
+    DialogResponder responder;
+    responder.Queue(ConfirmOptions(mode.inputs));
+    OpenOptions();
+    Start(source.wstring(), window_out.Path().wstring(), mode.lines);
+    ASSERT_EQ(responder.Seen().size(), 2u);
+    EXPECT_EQ(responder.Seen()[1].text, L"转换处理完成！");
+    EXPECT_EQ(Text(L"Text1"), mode.lines);
+    std::vector<std::string> args = mode.args;
+    args.push_back(platform::WideToUtf8(source.wstring()));
+    args.push_back(platform::WideToUtf8(cli_out.Path().wstring()));
+    QuietConsole console;
+    ASSERT_EQ(cli::RunCommandLine(args, console, SystemFileSystem()), cli::kExitSuccess);
+    EXPECT_GE(FilesOf(window_out).size(), 3u);
+    EXPECT_EQ(FilesOf(window_out), FilesOf(cli_out));
+  }
 }
 
 }  // namespace

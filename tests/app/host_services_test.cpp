@@ -1,4 +1,4 @@
-// The window host's settings store, message pump and command start.
+// The window host's settings store, message pump, command start and lines of text.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -9,6 +9,7 @@
 #include "platform/command_start.h"
 #include "platform/message_pump.h"
 #include "platform/settings_store.h"
+#include "platform/ui_metrics.h"
 
 namespace tarnwick::platform {
 namespace {
@@ -57,6 +58,20 @@ TEST(CommandStart, StartsTheProgramAtTheGivenPathWithTheGivenCommandLine) {
   const UINT windows_length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
   EXPECT_EQ(WindowsFolderProgram(L"explorer.exe"),
             std::wstring(windows, windows_length) + L"\\explorer.exe");
+}
+
+TEST(TextLines, BreakAfterACommaThatLeavesALineHalfFullAndCutWhatDoesNotFit) {
+  const auto width = [](std::wstring_view text) {
+    return MeasureText(text.data(), static_cast<int>(text.size())).cx;
+  };
+  const std::wstring text = L"按大小切分，每个文件不超过 20 MB，保持原样。";
+  EXPECT_EQ(BreakLines(text, width(text), 2, nullptr), text);
+  EXPECT_EQ(BreakLines(text, width(L"按大小切分，每个文件不超过 20 MB，保持"), 2, nullptr),
+            L"按大小切分，每个文件不超过 20 MB，\n保持原样。");
+  const std::wstring cut = BreakLines(text, width(L"按大小切分，每个"), 2, nullptr);
+  EXPECT_EQ(cut.rfind(L"按大小切分，\n每个", 0), 0u);
+  EXPECT_EQ(cut.back(), L'…');
+  EXPECT_EQ(MeasureLines(cut).cy, 2 * MeasureText(L"", 0).cy);
 }
 
 // Counts WM_APP messages sent to a plain window.
