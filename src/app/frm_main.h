@@ -51,6 +51,9 @@ struct FormOptions {
   FileSystem* file_system = nullptr;
   // The window's taskbar button (job progress, flash at the end); null for the system's.
   platform::TaskbarButton* taskbar = nullptr;
+  // Called just before the engine's job begins (true) and as it ends (false), before the
+  // window's steps at its end, whatever way it ends: times the job apart from those steps.
+  std::function<void(bool begins)> job_observer;
 };
 
 class frmMain final : private SplitHost {

@@ -200,6 +200,7 @@ void frmMain::RunJob() {
   SplitOptions split_options = dialogs::EngineOptions(split_settings_, GetText(L"Text4"));
   split_options.progress = &progress_;
   try {
+    if (options_.job_observer) options_.job_observer(true);
     RunSplit(*this, options_.file_system ? *options_.file_system : SystemFileSystem(),
              split_options);
     return;
@@ -230,6 +231,7 @@ void frmMain::JobStarted() {
 // Normal end: Timer1 off, caption back, the taskbar button cleared (flashing when in the
 // background), the finishing message (not when closing or when the session ends).
 void frmMain::JobFinished() {
+  if (options_.job_observer) options_.job_observer(false);
   SetTimer1Enabled(false);
   ShowLineTotal();
   SetCommand2Caption(kStartCaption);
@@ -242,6 +244,7 @@ void frmMain::JobFinished() {
 // A stop was seen: Timer1 off, the taskbar button cleared; the Stop click has set the
 // caption back.
 void frmMain::JobStopped() {
+  if (options_.job_observer) options_.job_observer(false);
   SetTimer1Enabled(false);
   ShowLineTotal();
   EndTaskbarProgress(JobEnd::kStopped);
@@ -255,6 +258,7 @@ void frmMain::JobFailed(const SplitError& error) {
 // The end of a failed job: Timer1 off, caption back, the taskbar button in the error state
 // while the message is shown.
 void frmMain::EndFailedJob(const std::wstring& message) {
+  if (options_.job_observer) options_.job_observer(false);
   SetTimer1Enabled(false);
   ShowLineTotal();
   SetCommand2Caption(kStartCaption);

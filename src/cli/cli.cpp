@@ -384,9 +384,9 @@ constexpr OptionSpec kOptionTable[] = {
      OptionSpec::kRequired,
      {},
      [](Request& r, const std::string& v, std::string& problem) {
-       std::string why;
+       NamePatternFault why;
        auto names = FileNamer::Parse(v, &why);
-       if (!names) problem = "invalid name pattern '" + v + "': " + why;
+       if (!names) problem = "invalid name pattern '" + v + "': " + why.Text();
        if (names) r.options.names = std::move(*names);
        return names.has_value();
      }},

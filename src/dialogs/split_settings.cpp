@@ -146,20 +146,22 @@ std::optional<std::int32_t> ParseWholeNumber(std::wstring_view text, std::int32_
 
 std::optional<std::wstring> PatternProblem(const std::wstring& pattern) {
   if (pattern.empty()) return L"不能为空";
-  std::string why;
+  NamePatternFault why;
   if (FileNamer::Parse(Utf8(pattern), &why)) return std::nullopt;
-  // The engine says why in English; each kind of fault gets its Chinese words here.
-  static constexpr std::pair<std::string_view, const wchar_t*> kReasons[] = {
-      {"cannot hold", L"文件名中不能有 / \\ : * ? \" < > | 和控制字符"},
-      {"without its", L"“{”缺少与之配对的“}”"},
-      {"the width", L"{n:W} 中的位数 W 须是 1 到 20 的整数"},
-      {"unknown field", L"只能用 {n}、{n:W}、{stem} 和 {ext} 这几个字段"},
-      {"needs {n}", L"必须含有 {n}（文件的编号）"},
-  };
-  for (const auto& [words, reason] : kReasons) {
-    if (why.find(words) != std::string::npos) return reason;
+  switch (why.kind) {
+    using Kind = NamePatternFault::Kind;
+    case Kind::kForbiddenCharacter:
+      return L"文件名中不能有 / \\ : * ? \" < > | 和控制字符";
+    case Kind::kUnclosedField:
+      return L"“{”缺少与之配对的“}”";
+    case Kind::kBadWidth:
+      return L"{n:W} 中的位数 W 须是 1 到 20 的整数";
+    case Kind::kUnknownField:
+      return L"只能用 {n}、{n:W}、{stem} 和 {ext} 这几个字段";
+    case Kind::kNoNumber:
+      break;
   }
-  return platform::Utf8ToWide(why);
+  return L"必须含有 {n}（文件的编号）";
 }
 
 std::wstring ExampleNames(const std::wstring& pattern, std::int32_t first_number,

@@ -16,9 +16,27 @@ bool IsForbidden(unsigned char c) {
 
 }  // namespace
 
-std::optional<FileNamer> FileNamer::Parse(std::string_view pattern, std::string* problem) {
-  const auto fault = [&](std::string why) -> std::optional<FileNamer> {
-    if (problem != nullptr) *problem = std::move(why);
+std::string NamePatternFault::Text() const {
+  switch (kind) {
+    case Kind::kForbiddenCharacter:
+      return "a file name cannot hold '/', '\\', ':', '*', '?', '\"', '<', '>', '|' or "
+             "a control character";
+    case Kind::kUnclosedField:
+      return "'{' without its '}'";
+    case Kind::kBadWidth:
+      return "'{" + field + "}': the width is a whole number from 1 to 20";
+    case Kind::kUnknownField:
+      return "unknown field '{" + field + "}' ({n}, {n:W}, {stem}, {ext})";
+    case Kind::kNoNumber:
+      break;
+  }
+  return "the pattern needs {n}, the file's number";
+}
+
+std::optional<FileNamer> FileNamer::Parse(std::string_view pattern, NamePatternFault* problem) {
+  using Kind = NamePatternFault::Kind;
+  const auto fault = [&](Kind kind, std::string_view field = {}) -> std::optional<FileNamer> {
+    if (problem != nullptr) *problem = {kind, std::string(field)};
     return std::nullopt;
   };
   std::vector<Piece> pieces;
@@ -26,9 +44,7 @@ std::optional<FileNamer> FileNamer::Parse(std::string_view pattern, std::string*
   for (std::size_t i = 0; i < pattern.size();) {
     const char c = pattern[i];
     if (IsForbidden(static_cast<unsigned char>(c))) {
-      return fault(
-          "a file name cannot hold '/', '\\', ':', '*', '?', '\"', '<', '>', '|' or "
-          "a control character");
+      return fault(Kind::kForbiddenCharacter);
     }
     if (c != '{') {
       if (pieces.empty() || pieces.back().field != Field::kText)
@@ -38,7 +54,7 @@ std::optional<FileNamer> FileNamer::Parse(std::string_view pattern, std::string*
       continue;
     }
     const std::size_t close = pattern.find('}', i);
-    if (close == std::string_view::npos) return fault("'{' without its '}'");
+    if (close == std::string_view::npos) return fault(Kind::kUnclosedField);
     const std::string_view field = pattern.substr(i + 1, close - i - 1);
     if (field == "n") {
       pieces.push_back({Field::kNumber, {}, 0});
@@ -54,16 +70,16 @@ std::optional<FileNamer> FileNamer::Parse(std::string_view pattern, std::string*
           std::from_chars(digits.data(), digits.data() + digits.size(), width);
       if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
           width < 1 || width > kWidestNumber || digits[0] == '+') {
-        return fault("'{" + std::string(field) + "}': the width is a whole number from 1 to 20");
+        return fault(Kind::kBadWidth, field);
       }
       pieces.push_back({Field::kNumber, {}, width});
       has_number = true;
     } else {
-      return fault("unknown field '{" + std::string(field) + "}' ({n}, {n:W}, {stem}, {ext})");
+      return fault(Kind::kUnknownField, field);
     }
     i = close + 1;
   }
-  if (!has_number) return fault("the pattern needs {n}, the file's number");
+  if (!has_number) return fault(Kind::kNoNumber);
   return FileNamer(std::move(pieces));
 }
 

@@ -10,15 +10,32 @@
 
 namespace tarnwick {
 
+// Why a name pattern was refused.
+struct NamePatternFault {
+  enum class Kind {
+    kForbiddenCharacter,  // a path separator, : * ? " < > | or a control character
+    kUnclosedField,       // '{' without its '}'
+    kBadWidth,            // {n:W} with W not a whole number from 1 to 20
+    kUnknownField,        // a field other than {n}, {n:W}, {stem} and {ext}
+    kNoNumber,            // no {n}
+  };
+  Kind kind = Kind::kNoNumber;
+  std::string field;  // kBadWidth and kUnknownField: the field as written, without braces
+
+  // The reason in English, for the command line.
+  std::string Text() const;
+};
+
 class FileNamer {
  public:
   // The classic names: 1.txt, 2.txt, ...
   FileNamer() : pieces_{{Field::kNumber, {}, 0}, {Field::kText, ".txt", 0}} {}
 
-  // Reads a pattern; on a fault returns nothing and says why in `problem`. A pattern needs
+  // Reads a pattern; on a fault returns nothing and says why in `fault`. A pattern needs
   // {n}, and holds no path separator, no character that Windows forbids in a name
   // (: * ? " < > |) and no control character; a field other than the four is a fault.
-  static std::optional<FileNamer> Parse(std::string_view pattern, std::string* problem = nullptr);
+  static std::optional<FileNamer> Parse(std::string_view pattern,
+                                        NamePatternFault* fault = nullptr);
 
   // The source's name, for {stem} (the name without its last extension) and {ext} (that
   // extension without the dot). A name whose only dot is its first character has no

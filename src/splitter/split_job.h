@@ -193,12 +193,13 @@ class SplitHost {
   virtual void JobStopped() = 0;   // a stop was seen
   virtual void JobFailed(const SplitError& error) = 0;
 
-  // Optional, for a host whose N and folder cannot change during a job and whose pump has
-  // no per-line work (the command line): returns its stop flag, which may be set from any
-  // thread. The job then reads the flag itself before every line instead of calling
-  // StopRequested, calls LinesPerFile once per file and PumpMessages once per block of the
-  // source (and between the pieces of a long line). The output is the same. Null (the
-  // default) keeps every call per line.
+  // Optional, for a host whose N cannot change during a job and whose pump has no per-line
+  // work (the command line; the window cutting by size or into parts): returns its stop
+  // flag, which may be set from any thread. The job then reads the flag itself before
+  // every line instead of calling StopRequested, calls LinesPerFile once per file and
+  // PumpMessages once per block of the source (and between the pieces of a long line).
+  // OutputFolder is still read for every file. The output is the same. Null (the default)
+  // keeps every call per line.
   virtual const std::atomic<bool>* FixedSettingsStopFlag() { return nullptr; }
 
   // Called with the job's control when the job starts (before JobStarted) and with null

@@ -992,7 +992,8 @@ TEST_F(MainWindowTest, SplitOptionsNameTheFaultyFieldAndAreStoredOnlyWhenValid) 
   });
   responder.Queue(ConfirmOptions({}));  // 恢复默认: today's behaviour
   OpenOptions();
-  EXPECT_EQ(refused.rfind(L"文件名无效：", 0), 0u) << platform::WideToUtf8(refused);
+  EXPECT_EQ(refused, L"文件名无效：只能用 {n}、{n:W}、{stem} 和 {ext} 这几个字段")
+      << platform::WideToUtf8(refused);
   EXPECT_EQ(refused_colour, kFaultColor);
   EXPECT_EQ(example, L"订单_000.csv、订单_001.csv、订单_002.csv …");
   SplitSettings longest;

@@ -177,6 +177,11 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwoAndTouchNothing) {
   console.err.clear();
   EXPECT_EQ(Run({"-b", "18446744073709551616", "in.txt", "out"}), kExitUsage);
   EXPECT_NE(console.err.find("'18446744073709551616' is too large"), std::string::npos);
+  console.err.clear();
+  EXPECT_EQ(Run({"--name={n:0}", "in.txt", "out"}), kExitUsage);
+  EXPECT_NE(console.err.find("'{n:0}': the width is a whole number from 1 to 20"),
+            std::string::npos)
+      << console.err;
 
   // The largest count is accepted.
   EXPECT_EQ(Run({"-l", "2147483647", "in.txt", "out"}), kExitSuccess);
