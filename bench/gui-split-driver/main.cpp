@@ -40,6 +40,7 @@ Clock::time_point g_clicked;
 Clock::time_point g_job_began;
 double g_seconds = -1;
 double g_job_seconds = -1;
+UINT_PTR g_timer = 0;
 std::wstring g_message;
 
 // A visible message box of this thread, or null.
@@ -95,9 +96,15 @@ int wmain(int argc, wchar_t** argv) {
   options.settings_application = settings;
   options.quit_on_destroy = false;
   options.start_command = [](const std::wstring&, const std::wstring&) { return true; };
+  // The box is looked for only once the job has ended: a timer that ran through the job
+  // would cost it a walk over the thread's windows every few milliseconds.
   options.job_observer = [](bool begins) {
-    if (begins) g_job_began = Clock::now();
-    else g_job_seconds = std::chrono::duration<double>(Clock::now() - g_job_began).count();
+    if (begins) {
+      g_job_began = Clock::now();
+    } else {
+      g_job_seconds = std::chrono::duration<double>(Clock::now() - g_job_began).count();
+      g_timer = SetTimer(nullptr, 0, 10, &AnswerMessageBox);
+    }
   };
   auto form = tarnwick::app::frmMain::Create(options);
   if (!form) {
@@ -112,15 +119,28 @@ int wmain(int argc, wchar_t** argv) {
   SendMessageW(form->Control(L"Text1"), WM_SETTEXT, 0,
                reinterpret_cast<LPARAM>(argc >= 4 ? argv[3] : L"1000"));
 
-  const UINT_PTR timer = SetTimer(nullptr, 0, 20, &AnswerMessageBox);
+  // A user clicks some time after the window has appeared: let its painting and the start
+  // of the process (here and in the Wine and X servers) settle first, or the job would
+  // share the cores with them.
+  const Clock::time_point settled = Clock::now() + std::chrono::seconds(1);
+  for (Clock::time_point now = Clock::now(); now < settled; now = Clock::now()) {
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(settled - now);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(wait.count()) + 1,
+                              QS_ALLINPUT);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
   g_clicked = Clock::now();
   SendMessageW(form->Control(L"Command2"), BM_CLICK, 0, 0);  // returns when the job has ended
-  KillTimer(nullptr, timer);
+  if (g_timer != 0) KillTimer(nullptr, g_timer);
   form.reset();
   tarnwick::platform::DeleteApplicationSettings(settings);
 
   const std::string message = tarnwick::platform::WideToUtf8(g_message);
-  std::printf("gui job: %.3f s; engine: %.3f s; skin: %s; message: %s\n", g_seconds,
-              g_job_seconds, skinned ? "attached" : "off", message.c_str());
+  std::printf("gui job: %.3f s; engine: %.3f s; skin: %s; message: %s\n", g_seconds, g_job_seconds,
+              skinned ? "attached" : "off", message.c_str());
   return g_message == L"转换处理完成！" ? 0 : 1;
 }

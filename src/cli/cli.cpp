@@ -86,6 +86,7 @@ std::string HelpText() {
          "                      ends the last file.\n"
          "Output:\n"
          "  -v, --verbose       print each file's path when it is finished, and the totals\n"
+         "                      (lines, files, bytes read, the job's seconds)\n"
          "  -q, --quiet         no progress line (it is shown only when stderr is a terminal)\n"
          "      --help          show this help and exit\n"
          "      --version       show the version and exit\n"
@@ -661,6 +662,7 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileS
   SplitOptions& options = request.options;
   options.progress = &progress;
   SplitOutcome outcome;
+  const auto started = std::chrono::steady_clock::now();
   try {
     outcome = RunSplit(host, files, options);
     NotifyFilesClosed();  // before any more console output: the console may be closing
@@ -679,9 +681,13 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileS
   const bool usage = outcome == SplitOutcome::kFailed && host.error() &&
                      host.error()->kind == SplitErrorKind::kSourceSizeUnknown;
   if (request.verbose && !usage) {
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    char took[32];
+    std::snprintf(took, sizeof(took), " in %.3f s\n", seconds);
     console.Out(std::to_string(progress.lines_written) + " lines in " +
                 std::to_string(host.files_made()) + " files, " +
-                std::to_string(progress.bytes_read) + " bytes read\n");
+                std::to_string(progress.bytes_read) + " bytes read" + took);
   }
 
   switch (outcome) {

@@ -18,10 +18,10 @@ namespace tarnwick {
 namespace {
 
 #ifdef TARNWICK_SSE2
-// The CR bits (and with kLf the LF bits) of the 64 bytes at `chunk`, limited to the data
+// The line-end bits (CR, and with kLf also LF) of the 64 bytes at `chunk`, limited to the data
 // before `limit`.
 template <bool kLf>
-inline std::uint64_t CrMask(const char* chunk, const char* limit) {
+inline std::uint64_t LineEndMask(const char* chunk, const char* limit) {
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i lf = _mm_set1_epi8('\n');
   std::uint64_t mask = 0;
@@ -88,7 +88,7 @@ std::size_t ListPortable(const char* bytes, std::size_t count, std::uint32_t* ou
   // an entry and keeps it only when there was a CR left.
   const char* const end = bytes + count;
   for (const char* chunk = bytes; chunk < end; chunk += 64) {
-    std::uint64_t mask = CrMask<kLf>(chunk, end);
+    std::uint64_t mask = LineEndMask<kLf>(chunk, end);
     const auto base = static_cast<std::uint32_t>(chunk - bytes);
     for (int k = 0; k < 4; ++k) {
       *out = base + static_cast<std::uint32_t>(std::countr_zero(mask));
