@@ -108,6 +108,7 @@ class frmMain final : private SplitHost {
   void EndFailedJob(const std::wstring& message);
   // Every caption change of Command2 goes through here (skin hook point).
   void SetCommand2Caption(const std::wstring& caption);
+  void EndJobCounters();
   void ShowLineTotal();
   void DropFiles(HDROP drop);
   // Fills the path boxes from the paths that exist (the first file, the first folder);

@@ -231,9 +231,7 @@ void frmMain::JobStarted() {
 // Normal end: Timer1 off, caption back, the taskbar button cleared (flashing when in the
 // background), the finishing message (not when closing or when the session ends).
 void frmMain::JobFinished() {
-  if (options_.job_observer) options_.job_observer(false);
-  SetTimer1Enabled(false);
-  ShowLineTotal();
+  EndJobCounters();
   SetCommand2Caption(kStartCaption);
   EndTaskbarProgress(JobEnd::kFinished);
   if (!close_requested_ && !session_ending_) {
@@ -244,9 +242,7 @@ void frmMain::JobFinished() {
 // A stop was seen: Timer1 off, the taskbar button cleared; the Stop click has set the
 // caption back.
 void frmMain::JobStopped() {
-  if (options_.job_observer) options_.job_observer(false);
-  SetTimer1Enabled(false);
-  ShowLineTotal();
+  EndJobCounters();
   EndTaskbarProgress(JobEnd::kStopped);
 }
 
@@ -258,13 +254,19 @@ void frmMain::JobFailed(const SplitError& error) {
 // The end of a failed job: Timer1 off, caption back, the taskbar button in the error state
 // while the message is shown.
 void frmMain::EndFailedJob(const std::wstring& message) {
-  if (options_.job_observer) options_.job_observer(false);
-  SetTimer1Enabled(false);
-  ShowLineTotal();
+  EndJobCounters();
   SetCommand2Caption(kStartCaption);
   EndTaskbarProgress(JobEnd::kFailed);
   if (!session_ending_) ShowMessage(message, kErrorTitle, true);
   ClearTaskbarProgress();
+}
+
+// The first step of every end of a job: the job is over (its observer hears so), Timer1
+// stops and Label7 shows the final line count.
+void frmMain::EndJobCounters() {
+  if (options_.job_observer) options_.job_observer(false);
+  SetTimer1Enabled(false);
+  ShowLineTotal();
 }
 
 // Label7: the lines written so far by the job (through its caption change).
